@@ -1,0 +1,17 @@
+#include "objects/errors.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(length > 0 ? length : 0, '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  va_end(args);
+  return text;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+class Ref;
+
+// The hash of a symbol name: the sum of its bytes taken as signed chars, with
+// only a-z folded to A-Z, times 0x9E3779B9, modulo 2^32.
+uint32_t SymbolHash(const char* name);
+
+// A new symbol object (never interned): a binary of class kClassSymbol whose
+// data is the hash, most significant byte first, then the name and a zero.
+Ref* NewSymbolRef(const char* name);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// Every multi-byte number of a package file stands most significant byte
+// first. Values stay in the machine's order in memory and pass through these
+// on their way into the package image.
+
+inline void StoreBig32(uint8_t* out, uint32_t value) {
+  out[0] = static_cast<uint8_t>(value >> 24);
+  out[1] = static_cast<uint8_t>(value >> 16);
+  out[2] = static_cast<uint8_t>(value >> 8);
+  out[3] = static_cast<uint8_t>(value);
+}
+
+inline void StoreBig16(uint8_t* out, uint16_t value) {
+  out[0] = static_cast<uint8_t>(value >> 8);
+  out[1] = static_cast<uint8_t>(value);
+}
