@@ -1,0 +1,90 @@
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+std::string AssertionReport(const std::string& expression, const char* file, int line) {
+  std::string pattern = "^Assertion failed: ";
+  for (char c : expression) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+    pattern += c;
+  }
+  return pattern + ", file " + file + ", line " + std::to_string(line) + "\n$";
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pkgembed-test-XXXXXX").string();
+  path = mkdtemp(pattern.data());
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
+                   const std::string& program) {
+  TempDir capture;
+  std::string outPath = capture / "out", errPath = capture / "err";
+  pid_t child = fork();
+  if (child == 0) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    execv(PKGEMBED_PATH, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(outPath), ReadFile(errPath)};
+}
+
+std::string HexListing(const std::string& bytes) {
+  std::string listing;
+  char piece[32];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(piece, sizeof piece, "%08zx:", i);
+      listing += piece;
+    }
+    std::snprintf(piece, sizeof piece, " %02x", static_cast<unsigned char>(bytes[i]));
+    listing += piece;
+    if (i % 16 == 15 || i + 1 == bytes.size()) listing += "\n";
+  }
+  return listing;
+}
