@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "objects/errors.h"
 #include "objects/object.h"
 #include "objects/ref.h"
 #include "tests/test_support.h"
@@ -54,4 +55,11 @@ TEST(PackageTest, GetPartChecksItsIndex) {
               AssertionReport("partNumber<nParts", "package", 33));
   EXPECT_EXIT(package.GetPart(-1), testing::ExitedWithCode(3),
               AssertionReport("partNumber>=0", "package", 32));
+}
+
+TEST(PackageTest, ImageStaysWithinSigned32BitOffsets) {
+  Package package;
+  package.Allocate(1, 1);
+  EXPECT_THROW(package.Allocate(4, INT32_MAX - 2), InputError);
+  EXPECT_EQ(package.GetPackageDataSize(), 1);
 }
