@@ -70,17 +70,3 @@ TEST(DumpTest, StringClassIgnoresCase) {
             "        \"<UNICODE STRING - no display code>\"\n");
 }
 
-TEST(DumpTest, Immediates) {
-  Package package;
-  struct Case {
-    uint32_t word;
-    const char* text;
-  } cases[] = {{Ref::kNil, "NIL\n"},
-               {Ref::kTrue, "TRUE\n"},
-               {Ref::kCodeBlockClass, "(IsCode)\n"},
-               {Ref::kNativeFunctionClass, "(IsNative)\n"},
-               {Ref::kClassSymbol, "(kClassSymbol)\n"},
-               {0x416, "<NO CHARACTER>\n"},
-               {0x7, "<NO MAGIC POINTER>\n"}};
-  for (const Case& c : cases) EXPECT_EQ(DumpOf(ImmediateRef(c.word)), c.text);
-}

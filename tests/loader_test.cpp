@@ -43,22 +43,6 @@ TEST(LoaderTest, NativeFunctionsShareNothingButTheBytecodeTable) {
   EXPECT_EQ(sharedBytes.size(), 1u);  // the two bytes of bcFunc's instructions
 }
 
-TEST(LoaderTest, LoadsWholeFiles) {
-  TempDir dir;
-  WriteFile(dir / "empty.bin", "");
-  WriteFile(dir / "data.bin", std::string("a\r\n\0z", 5));
-  Package package;
-  Object* empty = LoadBinaryFile(NewSymbolRef("bits"), (dir / "empty.bin").c_str())->target;
-  EXPECT_EQ(empty->BinaryLength(), 0);
-  Object* data = LoadBinaryFile(NewSymbolRef("bits"), (dir / "data.bin").c_str())->target;
-  ASSERT_EQ(data->BinaryLength(), 5);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data->BinaryData()), 5),
-            std::string("a\r\n\0z", 5));
-  EXPECT_STREQ(data->GetClass()->SymbolName(), "bits");
-  Object* code = NewNativeFunction((dir / "empty.bin").c_str(), 0)->target;
-  EXPECT_EQ(code->GetSlotValue(1)->target->BinaryLength(), 0);
-}
-
 TEST(LoaderTest, UnusableFileThrowsNamingIt) {
   TempDir dir;
   Package package;

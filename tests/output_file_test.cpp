@@ -4,20 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "objects/errors.h"
 #include "tests/test_support.h"
 
 namespace {
 const uint8_t kImage[] = {'p', 'k', 'g'};
-
-std::string FailureOf(const std::string& path) {
-  try {
-    WriteOutputFile(path, kImage, sizeof kImage);
-  } catch (const OutputError& error) {
-    return error.what();
-  }
-  return "";
-}
 }  // namespace
 
 TEST(OutputFileTest, ReplacesWholeFilesKeepingTheirMode) {
@@ -40,13 +30,3 @@ TEST(OutputFileTest, ReplacesWholeFilesKeepingTheirMode) {
   EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"link.pkg", "new.pkg", "old.pkg"}));
 }
 
-TEST(OutputFileTest, FailuresNameTheFileAndLeaveNothing) {
-  TempDir dir;
-  mkdir((dir / "sub").c_str(), 0755);
-  EXPECT_EQ(FailureOf(dir / "missing/out.pkg"),
-            "Couldn't write [" + (dir / "missing/out.pkg") + "]: No such file or directory\n");
-  EXPECT_EQ(FailureOf(dir / "sub"), "Couldn't write [" + (dir / "sub") + "]: Is a directory\n");
-  EXPECT_EQ(FailureOf("/dev/full"), "Couldn't write [/dev/full]: No space left on device\n");
-  EXPECT_EQ(ListDir(dir.Path()), std::vector<std::string>{"sub"});
-  EXPECT_TRUE(ListDir(dir / "sub").empty());
-}

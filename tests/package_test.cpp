@@ -44,17 +44,14 @@ TEST(PackageTest, WriteBytesStaysInsideTheImage) {
   EXPECT_EQ(package.GetPackageDataSize(), 9);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(package.GetPackageData()), 9),
             std::string("\0\0\0\0abxyz", 9));
-  EXPECT_EXIT(package.WriteBytes("ab", 2, 8), testing::ExitedWithCode(3),
-              AssertionReport("location+count<=packageDataSize", "package", 89));
+  EXPECT_STOPS(package.WriteBytes("ab", 2, 8), "location+count<=packageDataSize", "package", 89);
 }
 
 TEST(PackageTest, GetPartChecksItsIndex) {
   Package package;
   EXPECT_EQ(package.GetPart(0), package.GetPart(0));
-  EXPECT_EXIT(package.GetPart(1), testing::ExitedWithCode(3),
-              AssertionReport("partNumber<nParts", "package", 33));
-  EXPECT_EXIT(package.GetPart(-1), testing::ExitedWithCode(3),
-              AssertionReport("partNumber>=0", "package", 32));
+  EXPECT_STOPS(package.GetPart(1), "partNumber<nParts", "package", 33);
+  EXPECT_STOPS(package.GetPart(-1), "partNumber>=0", "package", 32);
 }
 
 TEST(PackageTest, ImageStaysWithinSigned32BitOffsets) {

@@ -7,6 +7,10 @@
 // failed check, for EXPECT_EXIT.
 std::string AssertionReport(const std::string& expression, const char* file, int line);
 
+// Expects `statement` to stop the process with that report and status 3.
+#define EXPECT_STOPS(statement, expression, file, line) \
+  EXPECT_EXIT(statement, testing::ExitedWithCode(3), AssertionReport(expression, file, line))
+
 // A fresh directory, removed with everything in it when the object goes.
 class TempDir {
  public:
