@@ -6,22 +6,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "objects/arena.h"
 #include "objects/errors.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
+#include "objects/unique_file.h"
 #include "objects/utility.h"
 
 namespace {
 
 // The bytecode of every native function's bcFunc; one table for all of them.
 const uint8_t kNativeFunctionBytecode[] = {0x22, 0x02};
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
 
 [[noreturn]] void CannotRead(const char* path, const char* reason) {
   throw InputError(Format("Couldn't read data file [%s]: %s!\n", path, reason));
@@ -63,7 +59,7 @@ void ReadToEnd(FILE* file, const char* path, std::vector<uint8_t>& buffer) {
 }  // namespace
 
 const std::vector<uint8_t>& ReadDataFile(const char* path) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
+  UniqueFile file(std::fopen(path, "rb"));
   if (!file) CannotRead(path, std::strerror(errno));
   struct stat status;
   if (fstat(fileno(file.get()), &status) != 0) CannotRead(path, std::strerror(errno));

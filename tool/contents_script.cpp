@@ -2,111 +2,21 @@
 
 #include <strings.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "objects/loader.h"
 #include "objects/object.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
+#include "objects/unique_file.h"
+#include "tool/script_reader.h"
 
 namespace {
 
 // The contents frame's map holds one element more than the frame.
 const int32_t kMaxContentsSlots = kMaxElements - 1;
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-
-bool IsWhiteSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-
-int Refuse(const char* message) {
-  std::fputs(message, stdout);
-  return 1;
-}
-
-// Tokens and numbers of the script, read as C's formatted input reads "%s"
-// and "%d": the character that ends one stays unread for the next read.
-class ScriptReader {
- public:
-  ScriptReader(FILE* file, const char* path) : file(file), path(path) {}
-
-  // The next whitespace-delimited token, however long; false at the end.
-  bool NextToken(std::string& token) {
-    token.clear();
-    int c = SkipWhiteSpace();
-    while (c != EOF && !IsWhiteSpace(c)) {
-      token.push_back(static_cast<char>(c));
-      c = std::getc(file);
-    }
-    // Left unread, so that the line feed after a lone "#" still ends its comment.
-    if (c != EOF) std::ungetc(c, file);
-    return !token.empty();
-  }
-
-  enum class Number { kRead, kMissing, kOutOfRange };
-  static constexpr int64_t kBeyondRange = int64_t{INT32_MAX} + 2;
-
-  // A decimal integer with an optional sign.
-  Number ReadNumber(int32_t& value) {
-    int c = SkipWhiteSpace();
-    bool negative = c == '-';
-    if (c == '-' || c == '+') c = std::getc(file);
-    int64_t magnitude = 0;
-    bool any = false;
-    for (; IsDigit(c); c = std::getc(file)) {
-      any = true;
-      // Held just past the range of either sign once it leaves it.
-      magnitude = std::min(magnitude * 10 + (c - '0'), kBeyondRange);
-    }
-    if (c != EOF) std::ungetc(c, file);
-    if (!any) return Number::kMissing;
-    int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return Number::kOutOfRange;
-    value = static_cast<int32_t>(signedValue);
-    return Number::kRead;
-  }
-
-  // Discards the rest of the line, its line feed included.
-  void SkipLine() {
-    int c;
-    do {
-      c = std::getc(file);
-    } while (c != '\n' && c != EOF);
-  }
-
-  // The end of the script came early: a statement is incomplete, unless the
-  // script could not be read at all.
-  int Missing(const char* message) const { return std::ferror(file) ? CouldntLoad() : Refuse(message); }
-
-  // The script ended; it is complete only if it was read without error.
-  int Ended() const { return std::ferror(file) ? CouldntLoad() : 0; }
-
- private:
-  int SkipWhiteSpace() {
-    int c;
-    do {
-      c = std::getc(file);
-    } while (IsWhiteSpace(c));
-    return c;
-  }
-
-  int CouldntLoad() const {
-    std::printf("Couldn't load [%s]!\n", path);
-    return 1;
-  }
-
-  FILE* file;
-  const char* path;
-};
 
 // The rest of a binary statement; sets `value` or returns 1.
 int ReadBinary(ScriptReader& reader, Ref*& value) {
@@ -162,7 +72,7 @@ int ReadStatement(ScriptReader& reader, Ref* frame) {
 }  // namespace
 
 int ReadContentsScript(Ref* frame, const char* path) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "r"));
+  UniqueFile file(std::fopen(path, "r"));
   if (!file) {
     std::printf("Couldn't load [%s]!\n", path);
     return 1;
