@@ -47,8 +47,6 @@ TEST(RefTest, TypedConstructorMakesObjects) {
   Ref* symbolClass = TypedRef(Ref::kClassSymbolKind);
   EXPECT_EQ(symbolClass->theRef, Ref::kClassSymbol);
   EXPECT_EQ(symbolClass->target, nullptr);
-  EXPECT_TRUE(NewFrameRef()->IsFrame());
-  EXPECT_EQ(NewFrameRef()->theRef, 1u);
   // A binary whose class is a symbol object counts as a symbol too.
   uint8_t byte = 0;
   EXPECT_TRUE(NewBinaryRef(NewSymbolRef("bits"), &byte, 1)->IsSymbol());

@@ -88,3 +88,42 @@ std::string HexListing(const std::string& bytes) {
   }
   return listing;
 }
+
+std::string Unescape(const std::string& text) {
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      plain += text[i];
+      continue;
+    }
+    char c = text[++i];
+    if (c == 'x') {
+      plain += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      plain += std::string("\n\r\t \\").at(std::string("nrts\\").find(c));
+    }
+  }
+  return plain;
+}
+
+std::vector<Case> ReadCases(const std::string& path) {
+  std::vector<Case> cases;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t colon = line.find(": ");
+    if (line.empty() || line[0] == '#' || colon == std::string::npos) continue;
+    std::string field = line.substr(0, colon);
+    if (field == "case") cases.emplace_back();
+    std::string value = line.substr(colon + 2);
+    cases.back().emplace(field, field == "case" || field == "args" ? value : Unescape(value));
+  }
+  return cases;
+}
+
+std::string Field(const Case& c, const std::string& name, const std::string& absent) {
+  auto found = c.find(name);
+  return found == c.end() ? absent : found->second;
+}
+

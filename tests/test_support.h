@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,3 +43,11 @@ ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
 
 // The lines of the hex listing of a file: "xxxxxxxx: 16 bytes in hex".
 std::string HexListing(const std::string& bytes);
+
+// Scenario files: a line "case: name" begins a scenario, and each line
+// "field: value" adds a field to it (a field may repeat). Values take C
+// escapes and \s for a space, except those of case and args.
+using Case = std::multimap<std::string, std::string>;
+std::vector<Case> ReadCases(const std::string& path);
+std::string Field(const Case& c, const std::string& name, const std::string& absent = "");
+std::string Unescape(const std::string& text);
