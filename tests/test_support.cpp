@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +54,7 @@ std::vector<std::string> ListDir(const std::string& path) {
 }
 
 ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
-                   const std::string& program) {
+                   const std::string& program, long memoryLimit) {
   TempDir capture;
   std::string outPath = capture / "out", errPath = capture / "err";
   pid_t child = fork();
@@ -65,6 +66,8 @@ ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    struct rlimit limit = {static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
+    if (memoryLimit > 0) setrlimit(RLIMIT_AS, &limit);
     if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
     execv(PKGEMBED_PATH, argv.data());
     _exit(127);

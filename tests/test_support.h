@@ -37,9 +37,10 @@ struct ToolResult {
 };
 
 // Runs the real pkgembed in `dir` with the given arguments; `program` is what
-// it receives as its own path.
+// it receives as its own path. A memory limit, if given, bounds its address
+// space.
 ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
-                   const std::string& program = "pkgembed");
+                   const std::string& program = "pkgembed", long memoryLimit = 0);
 
 // The lines of the hex listing of a file: "xxxxxxxx: 16 bytes in hex".
 std::string HexListing(const std::string& bytes);
