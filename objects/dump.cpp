@@ -1,113 +1,70 @@
-// The readable listing of an object tree on standard output: one value a
-// line, four spaces a level. Frames put their slot names one level in and the
-// values two; arrays put their elements one level in.
-
-#include "objects/dump.h"
+// The object model as the tree printer sees it: Dump prints a Ref or Object
+// and everything below it on standard output, as pkgembed shows the tree it
+// builds. Nothing is remembered between values: the tree has no sharing.
 
 #include <cstdio>
 
 #include "objects/assertion.h"
 #include "objects/object.h"
 #include "objects/ref.h"
-#include "objects/symbol.h"
+#include "objects/tree_printer.h"
 
 namespace {
 
-// Binaries of 64 bytes or more are too long to be worth listing.
-const int kLongestListedBinary = 63;
-
-const char* ImmediateText(uint32_t word) {
-  switch (word) {
-    case Ref::kNil:
-      return "NIL";
-    case Ref::kTrue:
-      return "TRUE";
-    case Ref::kCodeBlockClass:
-      return "(IsCode)";
-    case Ref::kNativeFunctionClass:
-      return "(IsNative)";
-    case Ref::kClassSymbol:
-      return "(kClassSymbol)";
-    default:
-      return nullptr;
-  }
+PrintedValue ObjectValue(const Object* object) {
+  if (object->IsFrame()) return {PrintedValue::kFrame, 1, object};
+  if (object->IsArray()) return {PrintedValue::kArray, 1, object};
+  if (object->IsBinary()) return {PrintedValue::kBinary, 1, object};
+  AssertionFailed("0", "object", 269);
 }
 
-void DumpBytes(const uint8_t* bytes, int length, int depth) {
-  for (int k = 0; k < length; ++k) {
-    if (k % 16 == 0) {
-      Indent(depth);
-      std::printf("// ");
+PrintedValue RefValue(const Ref* ref) {
+  if (ref->IsInteger()) return {PrintedValue::kInteger, ref->theRef};
+  if (ref->IsArray() || ref->IsFrame() || ref->IsBinary()) return ObjectValue(ref->target);
+  if (ref->IsCharacter()) return {PrintedValue::kCharacter, ref->theRef};
+  if (ref->IsImmediate()) return {PrintedValue::kImmediate, ref->theRef};
+  if (ref->IsMagicPointer()) return {PrintedValue::kMagicPointer, ref->theRef};
+  AssertionFailed("0", "ref", 266);
+}
+
+const Object* AsObject(const void* object) { return static_cast<const Object*>(object); }
+
+class ModelTree : public PrintedTree {
+ public:
+  int32_t NumberOfElements(const void* array) const override {
+    return AsObject(array)->NumberOfIndexes();
+  }
+  PrintedValue Element(const void* array, int32_t index) const override {
+    return RefValue(AsObject(array)->GetElement(index));
+  }
+  int32_t NumberOfSlots(const void* frame) const override {
+    return AsObject(frame)->NumberOfSlots();
+  }
+  std::string_view SlotName(const void* frame, int32_t index) const override {
+    return AsObject(frame)->Map()->GetElement(index + 1)->SymbolName();
+  }
+  PrintedValue SlotValue(const void* frame, int32_t index) const override {
+    return RefValue(AsObject(frame)->GetSlotValue(index));
+  }
+  PrintedBinary Binary(const void* object) const override {
+    const Object* binary = AsObject(object);
+    const Ref* classRef = binary->GetClass();
+    if (classRef->IsClassSymbol()) {
+      return {true, binary->SymbolName(), binary->SymbolHashWord(), {}, nullptr, 0};
     }
-    std::printf("%02x ", bytes[k]);
-    if (k % 16 == 15 || k == length - 1) std::printf("\n");
+    return {false, {}, 0, classRef->IsSymbol() ? classRef->SymbolName() : "",
+            binary->BinaryData(), static_cast<size_t>(binary->BinaryLength())};
   }
-}
+};
 
 }  // namespace
 
-void Indent(int depth) {
-  if (depth > 0) std::printf("%*s", 4 * depth, "");
-}
-
 void Ref::Dump(int depth) const {
-  if (IsInteger()) {
-    Indent(depth);
-    std::printf("%d\n", IntegerValue());
-  } else if (IsArray() || IsFrame() || IsBinary()) {
-    target->Dump(depth);
-  } else if (IsCharacter()) {
-    Indent(depth);
-    std::printf("<NO CHARACTER>\n");
-  } else if (IsImmediate()) {
-    Indent(depth);
-    const char* text = ImmediateText(theRef);
-    if (text) {
-      std::printf("%s\n", text);
-    } else {
-      std::printf("<IMMEDIATE 0x%08x>\n", theRef);
-    }
-  } else if (IsMagicPointer()) {
-    Indent(depth);
-    std::printf("<NO MAGIC POINTER>\n");
-  } else {
-    AssertionFailed("0", "ref", 266);
-  }
+  ModelTree tree;
+  TreePrinter(tree, PrintStyle::kBuild, stdout).Print(RefValue(this), depth);
 }
 
 void Object::Dump(int depth) const {
-  if (IsFrame()) {
-    Indent(depth);
-    std::printf("{\n");
-    for (int32_t i = 0; i < NumberOfSlots(); ++i) {
-      Indent(depth + 1);
-      std::printf("%s: \n", Map()->GetElement(i + 1)->SymbolName());
-      GetSlotValue(i)->Dump(depth + 2);
-    }
-    Indent(depth);
-    std::printf("}\n");
-  } else if (IsArray()) {
-    Indent(depth);
-    std::printf("[\n");
-    for (int32_t i = 0; i < NumberOfIndexes(); ++i) GetElement(i)->Dump(depth + 1);
-    Indent(depth);
-    std::printf("]\n");
-  } else if (IsBinary() && _class_or_map->IsClassSymbol()) {
-    Indent(depth);
-    std::printf("'%s (0x%08x)\n", SymbolName(), SymbolHashWord());
-  } else if (IsBinary() && _class_or_map->SymbolEquals(NewSymbolRef("string"))) {
-    Indent(depth);
-    std::printf("\"<UNICODE STRING - no display code>\"\n");
-  } else if (IsBinary()) {
-    Indent(depth);
-    std::printf("// BINARY OBJECT, size=%d\n", BinaryLength());
-    if (BinaryLength() <= kLongestListedBinary) {
-      DumpBytes(BinaryData(), BinaryLength(), depth);
-    } else {
-      Indent(depth);
-      std::printf("Dump skipped!\n");
-    }
-  } else {
-    AssertionFailed("0", "object", 269);
-  }
+  ModelTree tree;
+  TreePrinter(tree, PrintStyle::kBuild, stdout).Print(ObjectValue(this), depth);
 }

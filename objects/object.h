@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 class Ref;
+class SlotIndex;
 
 // An encoded object's size, its 12 header bytes included, must fit the 24-bit
 // size field of its first word. That bounds a binary's bytes and an array's
@@ -49,10 +49,15 @@ class Object {
   const char* SymbolName() const;
   uint32_t SymbolHashWord() const;
 
+  // A binary whose bytes are a data file's: its number among the package's
+  // data files (0 for none). Such bytes go to the package file from where
+  // they lie instead of through the image.
+  uint32_t GetDataFile() const { return IsBinary() ? data.binary.file : 0; }
+  void SetDataFile(uint32_t number) { data.binary.file = number; }
+
   // The class of a binary or array (a frame's map sits in the same place).
   Ref* GetClass() const { return _class_or_map; }
   uint32_t GetHeader1() const { return header1; }
-  uint32_t GetHeader2() const { return header2; }
   int32_t GetPackageOffset() const { return packageOffset; }
 
   // Serialisation: allocate this object's run (and everything it reaches)
@@ -61,12 +66,29 @@ class Object {
   void Write() const;
 
   void Dump(int depth) const;
+  void Discard();
 
  private:
+  // Makes room for one more element or slot value.
+  void Grow();
+  // The index of a map's names 1 to `last`, brought up to date; none when one
+  // of them is not a symbol object, so that the scan meets it as before.
+  SlotIndex* IndexNames(int32_t last);
+
   uint32_t header1;
-  uint32_t header2;
-  Ref* _class_or_map;
-  const uint8_t* bytes = nullptr;  // a binary's data, owned elsewhere
-  std::vector<Ref*> refs;          // an array's elements or a frame's slot values
+  // The second header word is 1 for every object the system builds.
+  static constexpr uint32_t header2 = 1;
   int32_t packageOffset = -1;
+  Ref* _class_or_map;
+  union {
+    struct {
+      const uint8_t* bytes;  // owned elsewhere
+      uint32_t file;
+    } binary;
+    struct {  // an array's elements, or a frame's slot values
+      Ref** slot;
+      SlotIndex* index;  // a map's index of its names, once it is large
+      uint32_t room;
+    } array;
+  } data = {};
 };

@@ -3,12 +3,11 @@
 #include "objects/arena.h"
 #include "objects/assertion.h"
 #include "objects/object.h"
+#include "objects/symbol.h"
 
 namespace {
 const char* const kFile = "ref";
 }  // namespace
-
-Ref::Ref(uint32_t word) : theRef(word) {}
 
 Ref::Ref(int kind, Ref* classOrMap, const uint8_t* data, int32_t size) : theRef(0x1) {
   switch (kind) {
@@ -91,17 +90,6 @@ int32_t Ref::FindSlot(Ref* name) const {
   Check(IsPointer(), "IsPointer()", kFile, 115);
   return target->FindSlot(name);
 }
-
-namespace {
-// Symbol names compare with A-Z equal to a-z; every other byte as it is.
-bool NamesEqualIgnoringCase(const char* a, const char* b) {
-  auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
-  for (; *a && *b; ++a, ++b) {
-    if (fold(*a) != fold(*b)) return false;
-  }
-  return *a == *b;
-}
-}  // namespace
 
 bool Ref::SymbolEquals(const Ref* aSymbol) const {
   Check(IsSymbol(), "IsSymbol()", kFile, 96);

@@ -26,7 +26,7 @@ class Ref {
   static constexpr int kClassSymbolKind = 4;
 
   // A Ref holding `word` as it is (an integer's shifted value or an immediate).
-  explicit Ref(uint32_t word);
+  explicit Ref(uint32_t word) : theRef(word) {}
   // The typed constructor: kinds 0 to 3 make a new Object, kind 4 is the
   // `kClassSymbol` immediate. An absent `classOrMap` stands for NIL.
   Ref(int kind, Ref* classOrMap, const uint8_t* data, int32_t size);
@@ -59,8 +59,14 @@ class Ref {
 
   void Dump(int depth) const;
 
-  uint32_t theRef;
+  // Gives back the records of a value that nothing refers to any more (its
+  // Refs, objects, symbol names and storage) and frees its data files. The
+  // value must share nothing with what stays, as every value made by the
+  // makers does; a symbol's name must be the one NewSymbolRef made.
+  void Discard();
+
   Object* target = nullptr;
+  uint32_t theRef;
   int32_t location = -1;
 };
 

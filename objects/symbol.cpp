@@ -1,7 +1,6 @@
 #include "objects/symbol.h"
 
 #include <cstring>
-#include <vector>
 
 #include "objects/arena.h"
 #include "objects/ref.h"
@@ -17,11 +16,18 @@ uint32_t SymbolHash(const char* name) {
   return sum * 0x9E3779B9u;
 }
 
+bool NamesEqualIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (FoldCase(*a) != FoldCase(*b)) return false;
+  }
+  return *a == *b;
+}
+
 Ref* NewSymbolRef(const char* name) {
   size_t length = std::strlen(name);
-  auto* data = New<std::vector<uint8_t>>(length + 5);
-  std::memcpy(data->data() + 4, name, length + 1);
-  StoreBig32(data->data(), SymbolHash(name));
-  return TypedRef(Ref::kBinaryKind, TypedRef(Ref::kClassSymbolKind), data->data(),
-                  static_cast<int32_t>(data->size()));
+  uint8_t* data = CurrentArena().MakeArray<uint8_t>(length + 5);
+  std::memcpy(data + 4, name, length + 1);
+  StoreBig32(data, SymbolHash(name));
+  return TypedRef(Ref::kBinaryKind, TypedRef(Ref::kClassSymbolKind), data,
+                  static_cast<int32_t>(length + 5));
 }

@@ -4,6 +4,11 @@
 
 class Ref;
 
+// Symbol names are equal when they differ only in ASCII letter case: A-Z
+// stand for a-z, and every other byte for itself.
+inline unsigned char FoldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+bool NamesEqualIgnoringCase(const char* a, const char* b);
+
 // The hash of a symbol name: the sum of its bytes taken as signed chars, with
 // only a-z folded to A-Z, times 0x9E3779B9, modulo 2^32.
 uint32_t SymbolHash(const char* name);

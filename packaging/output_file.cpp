@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,26 +20,40 @@ namespace {
   throw OutputError(Format("Couldn't write [%s]: %s\n", path.c_str(), std::strerror(error)));
 }
 
-// Writes all of `data` to `fd`, going on after short writes and interruptions.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
+// Writes all the pieces to `fd`, many to a call, going on after short writes
+// and interruptions.
+bool WriteAll(int fd, const std::vector<Piece>& pieces) {
+  std::vector<iovec> vectors;
+  for (const Piece& piece : pieces) {
+    vectors.push_back({const_cast<uint8_t*>(piece.bytes), piece.count});
+  }
+  size_t next = 0;
+  while (next < vectors.size()) {
+    int count = static_cast<int>(std::min<size_t>(vectors.size() - next, IOV_MAX));
+    ssize_t written = ::writev(fd, &vectors[next], count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      if (written == 0) errno = EIO;
       return false;
     }
-    data += written;
-    size -= static_cast<size_t>(written);
+    for (size_t left = static_cast<size_t>(written); left > 0;) {
+      size_t step = std::min(left, vectors[next].iov_len);
+      vectors[next].iov_base = static_cast<uint8_t*>(vectors[next].iov_base) + step;
+      vectors[next].iov_len -= step;
+      left -= step;
+      if (vectors[next].iov_len == 0) ++next;
+    }
+    while (next < vectors.size() && vectors[next].iov_len == 0) ++next;
   }
   return true;
 }
 
 // Devices and pipes cannot be replaced by a rename; they get the bytes as
 // they come.
-void WriteDirectly(const std::string& path, const uint8_t* data, size_t size) {
+void WriteDirectly(const std::string& path, const std::vector<Piece>& pieces) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) CannotWrite(path, errno);
-  bool written = WriteAll(fd, data, size);
+  bool written = WriteAll(fd, pieces);
   int error = errno;
   if (::close(fd) != 0 && written) {
     written = false;
@@ -52,7 +68,7 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
-void WriteByRename(const std::string& path, mode_t mode, const uint8_t* data, size_t size) {
+void WriteByRename(const std::string& path, mode_t mode, const std::vector<Piece>& pieces) {
   // Beside the target, so that the rename stays on one file system; a short
   // name of its own, so that it fits wherever the target's name fits.
   size_t slash = path.find_last_of('/');
@@ -60,7 +76,7 @@ void WriteByRename(const std::string& path, mode_t mode, const uint8_t* data, si
       (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + ".pkgembed-XXXXXX";
   int fd = ::mkstemp(temporary.data());
   if (fd < 0) CannotWrite(path, errno);
-  bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, data, size);
+  bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, pieces);
   int error = errno;
   if (::close(fd) != 0 && written) {
     written = false;
@@ -89,14 +105,14 @@ std::string ResolveLink(const std::string& path) {
 
 }  // namespace
 
-void WriteOutputFile(const std::string& path, const uint8_t* data, size_t size) {
+void WriteOutputFile(const std::string& path, const std::vector<Piece>& pieces) {
   std::string target = ResolveLink(path);
   struct stat status;
   if (::stat(target.c_str(), &status) != 0) {
-    WriteByRename(target, NewFileMode(), data, size);
+    WriteByRename(target, NewFileMode(), pieces);
   } else if (S_ISREG(status.st_mode)) {
-    WriteByRename(target, status.st_mode & 07777, data, size);
+    WriteByRename(target, status.st_mode & 07777, pieces);
   } else {
-    WriteDirectly(target, data, size);
+    WriteDirectly(target, pieces);
   }
 }

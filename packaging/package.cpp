@@ -59,7 +59,6 @@ int32_t Package::Allocate(int32_t alignment, int32_t size) {
                             INT32_MAX));
   }
   packageDataSize = static_cast<int32_t>(offset + size);
-  packageData.resize(packageDataSize);
   return static_cast<int32_t>(offset);
 }
 
@@ -67,7 +66,19 @@ void Package::WriteBytes(const void* source, int32_t count, int32_t location) {
   if (location < 0) location = Allocate(1, count);
   Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile,
         89);
-  if (count > 0) std::memcpy(packageData.data() + location, source, count);
+  packageData.Cover(packageDataSize);
+  if (count > 0) std::memcpy(packageData.Data() + location, source, count);
+}
+
+void Package::ReferBytes(const uint8_t* source, int32_t count, int32_t location) {
+  Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile,
+        89);
+  packageData.Refer(source, count, location);
+}
+
+const uint8_t* Package::GetPackageData() {
+  packageData.Cover(packageDataSize);
+  return packageData.Data();
 }
 
 void Package::WriteWord(uint32_t value, int32_t location) {

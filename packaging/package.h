@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "objects/arena.h"
+#include "objects/data_files.h"
+#include "packaging/image.h"
 
 class Object;
 
@@ -35,8 +37,8 @@ class Part {
   int32_t partEnd = 0;
 };
 
-// The package under construction: its parts and the package image, one byte
-// buffer that only grows at its end and becomes the file byte for byte.
+// The package under construction: its parts and the package image, which
+// only grows at its end and becomes the file byte for byte.
 // Constructing a Package makes it the current Package; it owns everything its
 // tree is built from, and dropping it releases all of that.
 class Package {
@@ -56,6 +58,8 @@ class Package {
   int32_t Allocate(int32_t alignment, int32_t size);
   // Copies bytes into the image; a negative location appends them.
   void WriteBytes(const void* source, int32_t count, int32_t location);
+  // Places bytes that stay where they are until the package is written.
+  void ReferBytes(const uint8_t* source, int32_t count, int32_t location);
   // Writes a 32-bit number big-endian at `location`.
   void WriteWord(uint32_t value, int32_t location);
 
@@ -63,9 +67,11 @@ class Package {
   int WritePackage(const std::string& outputPath);
 
   int32_t GetPackageDataSize() const { return packageDataSize; }
-  const uint8_t* GetPackageData() const { return packageData.data(); }
+  // The image's own buffer; runs placed by ReferBytes read as zero here.
+  const uint8_t* GetPackageData();
   int32_t GetDataStart() const { return dataStart; }
   Arena& GetArena() { return arena; }
+  DataFiles& GetDataFiles() { return dataFiles; }
 
   // The directory steps, in the order the write sequence calls them.
   void AllocateHeader();
@@ -74,11 +80,12 @@ class Package {
 
  private:
   Arena arena;
+  DataFiles dataFiles;
   int32_t headerLocation = 0;
   int32_t directorySize = 0;
   int32_t nParts = 0;
   std::vector<std::unique_ptr<Part>> parts;
-  std::vector<uint8_t> packageData;
+  Image packageData;
   int32_t packageDataSize = 0;
   int32_t dataStart = 0;
   uint8_t header[52] = {};  // the package header, in file byte order

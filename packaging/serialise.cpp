@@ -13,6 +13,7 @@
 namespace {
 const int32_t kObjectHeaderSize = 12;
 const uint32_t kHeaderSizeInSizeField = kObjectHeaderSize << 8;
+const uint32_t kReferFrom = 4096;
 }  // namespace
 
 void Object::Layout() {
@@ -28,7 +29,9 @@ void Object::Layout() {
       int32_t n = static_cast<int32_t>(header1 >> 10);
       packageOffset = package.Allocate(4, kObjectHeaderSize + 4 * n);
       _class_or_map->Layout(packageOffset + 8);
-      for (int32_t i = 0; i < n; ++i) refs[i]->Layout(packageOffset + kObjectHeaderSize + 4 * i);
+      for (int32_t i = 0; i < n; ++i) {
+        data.array.slot[i]->Layout(packageOffset + kObjectHeaderSize + 4 * i);
+      }
       break;
     }
     default:
@@ -42,14 +45,21 @@ void Object::Write() const {
   package.WriteWord(header2, packageOffset + 4);
   switch (header1 & 0x3) {
     case kBinary:
-      package.WriteBytes(bytes, static_cast<int32_t>(header1 >> 8),
-                         packageOffset + kObjectHeaderSize);
+      // A large data file's bytes go to the file from where they lie; small
+      // ones cost less to copy than to keep track of.
+      if (data.binary.file != 0 && (header1 >> 8) >= kReferFrom) {
+        package.ReferBytes(data.binary.bytes, static_cast<int32_t>(header1 >> 8),
+                           packageOffset + kObjectHeaderSize);
+      } else {
+        package.WriteBytes(data.binary.bytes, static_cast<int32_t>(header1 >> 8),
+                           packageOffset + kObjectHeaderSize);
+      }
       _class_or_map->Write();
       break;
     case kArray:
     case kFrame:
       _class_or_map->Write();
-      for (const Ref* ref : refs) ref->Write();
+      for (int32_t i = 0; i < static_cast<int32_t>(header1 >> 10); ++i) data.array.slot[i]->Write();
       break;
     default:
       AssertionFailed("0", "object", 368);

@@ -30,7 +30,8 @@ int Package::WritePackage(const std::string& outputPath) {
   for (int32_t i = 0; i < nParts; ++i) GetPart(i)->Write();
   for (int32_t i = 0; i < nParts; ++i) GetPart(i)->WriteEntry(GetPart(0)->GetPartStart());
   WriteHeader();
-  WriteOutputFile(outputPath, packageData.data(), static_cast<size_t>(packageDataSize));
+  packageData.Cover(packageDataSize);
+  WriteOutputFile(outputPath, packageData.Pieces(packageDataSize));
   return 0;
 }
 

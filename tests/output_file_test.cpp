@@ -12,7 +12,7 @@ const uint8_t kImage[] = {'p', 'k', 'g'};
 
 TEST(OutputFileTest, ReplacesWholeFilesKeepingTheirMode) {
   TempDir dir;
-  WriteOutputFile(dir / "new.pkg", kImage, sizeof kImage);
+  WriteOutputFile(dir / "new.pkg", {{kImage, sizeof kImage}});
   mode_t mask = umask(0);
   umask(mask);
   struct stat status;
@@ -21,7 +21,7 @@ TEST(OutputFileTest, ReplacesWholeFilesKeepingTheirMode) {
   WriteFile(dir / "old.pkg", "an older and longer package");
   chmod((dir / "old.pkg").c_str(), 0640);
   symlink("old.pkg", (dir / "link.pkg").c_str());
-  WriteOutputFile(dir / "link.pkg", kImage, sizeof kImage);
+  WriteOutputFile(dir / "link.pkg", {{kImage, sizeof kImage}});
   EXPECT_EQ(ReadFile(dir / "old.pkg"), "pkg");
   ASSERT_EQ(lstat((dir / "link.pkg").c_str(), &status), 0);
   EXPECT_TRUE(S_ISLNK(status.st_mode));

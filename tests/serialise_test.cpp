@@ -11,7 +11,7 @@
 
 namespace {
 // The image from `from` on, as text for comparison.
-std::string Image(const Package& package, int32_t from) {
+std::string ImageFrom(Package& package, int32_t from) {
   return std::string(reinterpret_cast<const char*>(package.GetPackageData()) + from,
                      package.GetPackageDataSize() - from);
 }
@@ -39,7 +39,7 @@ TEST(SerialiseTest, FrameWithOneSlot) {
                          Word(0x1441) + Word(1) + Word(0) + Word(2) + Word(d + 53) +  // map
                          Word(0x1240) + Word(1) + Word(0x55552) + Word(SymbolHash("a")) +
                          std::string("a\0\0\0", 4);  // symbol and padding
-  EXPECT_EQ(HexListing(Image(package, d)), HexListing(expected));
+  EXPECT_EQ(HexListing(ImageFrom(package, d)), HexListing(expected));
   EXPECT_EQ(package.GetPart(0)->GetPartEnd(), d + 72);
 }
 
@@ -62,16 +62,16 @@ TEST(SerialiseTest, ValuesAndRuns) {
 
   LayOutAndWrite(package, 0);
   int32_t array = values->target->GetPackageOffset();
-  EXPECT_EQ(Image(package, array).substr(0, 16), Word(0x2841) + Word(1) + Word(2) + Word(0xFFFFFFFC));
-  EXPECT_EQ(Image(package, array + 16).substr(0, 12), Word(4) + Word(2) + Word(0x55552));
+  EXPECT_EQ(ImageFrom(package, array).substr(0, 16), Word(0x2841) + Word(1) + Word(2) + Word(0xFFFFFFFC));
+  EXPECT_EQ(ImageFrom(package, array + 16).substr(0, 12), Word(4) + Word(2) + Word(0x55552));
   int32_t empty = values->GetElement(4)->target->GetPackageOffset();
-  EXPECT_EQ(Image(package, empty).substr(0, 4), Word(0xC40));
+  EXPECT_EQ(ImageFrom(package, empty).substr(0, 4), Word(0xC40));
   // The 5-byte binary's run is 17 bytes; its class symbol follows 3 bytes later.
   int32_t binary = shared->target->GetPackageOffset();
-  EXPECT_EQ(Image(package, binary).substr(0, 4), Word(0x1140));
+  EXPECT_EQ(ImageFrom(package, binary).substr(0, 4), Word(0x1140));
   EXPECT_EQ(shared->target->GetClass()->target->GetPackageOffset(), binary + 20);
   // Laid out once, pointed at twice.
-  EXPECT_EQ(Image(package, array + 32).substr(0, 8), Word(binary + 1) + Word(binary + 1));
+  EXPECT_EQ(ImageFrom(package, array + 32).substr(0, 8), Word(binary + 1) + Word(binary + 1));
 
   testing::internal::CaptureStdout();
   frame->Dump(0);

@@ -62,7 +62,16 @@ int ReadStatement(ScriptReader& reader, Ref* frame) {
     return Refuse("not an expected slot type!\n");
   }
   if (status != 0) return status;
-  frame->SetSlot(NewSymbolRef(slotName.c_str()), value);
+  Ref* name = NewSymbolRef(slotName.c_str());
+  int32_t slot = frame->FindSlot(name);
+  Ref* replaced = slot < 0 ? nullptr : frame->target->GetSlotValue(slot);
+  frame->SetSlot(name, value);
+  // A replaced value is referred to by nothing, nor is the name of a slot
+  // that was already there: their memory and data files can go now.
+  if (replaced) {
+    replaced->Discard();
+    name->Discard();
+  }
   if (frame->target->NumberOfSlots() > kMaxContentsSlots) {
     return Refuse("Too many slots in the contents frame for the package format!\n");
   }

@@ -25,7 +25,7 @@ bool ScriptReader::NextToken(std::string& token) {
   int c = SkipWhiteSpace();
   while (c != EOF && !IsWhiteSpace(c)) {
     token.push_back(static_cast<char>(c));
-    c = std::getc(file);
+    c = getc_unlocked(file);
   }
   // Left unread, so that the line feed after a lone "#" still ends its comment.
   if (c != EOF) std::ungetc(c, file);
@@ -35,10 +35,10 @@ bool ScriptReader::NextToken(std::string& token) {
 ScriptReader::Number ScriptReader::ReadNumber(int32_t& value) {
   int c = SkipWhiteSpace();
   bool negative = c == '-';
-  if (c == '-' || c == '+') c = std::getc(file);
+  if (c == '-' || c == '+') c = getc_unlocked(file);
   int64_t magnitude = 0;
   bool any = false;
-  for (; IsDigit(c); c = std::getc(file)) {
+  for (; IsDigit(c); c = getc_unlocked(file)) {
     any = true;
     magnitude = std::min(magnitude * 10 + (c - '0'), kBeyondRange);
   }
@@ -53,7 +53,7 @@ ScriptReader::Number ScriptReader::ReadNumber(int32_t& value) {
 void ScriptReader::SkipLine() {
   int c;
   do {
-    c = std::getc(file);
+    c = getc_unlocked(file);
   } while (c != '\n' && c != EOF);
 }
 
@@ -66,7 +66,7 @@ int ScriptReader::Ended() const { return std::ferror(file) ? CouldntLoad() : 0; 
 int ScriptReader::SkipWhiteSpace() {
   int c;
   do {
-    c = std::getc(file);
+    c = getc_unlocked(file);
   } while (IsWhiteSpace(c));
   return c;
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The bytes of the data files that a package is built from, each kept until
+// the package is dropped or its slot is given another value. A small file is
+// read into memory of its own; a large one is mapped, so that its bytes go
+// from the page cache to the package file without a copy of ours.
+class DataFiles {
+ public:
+  DataFiles() = default;
+  DataFiles(const DataFiles&) = delete;
+  DataFiles& operator=(const DataFiles&) = delete;
+  ~DataFiles();
+
+  struct Loaded {
+    const uint8_t* bytes;
+    int32_t length;
+    uint32_t number;  // from 1, for Release
+  };
+  // The whole file. One that cannot be opened or read whole, or that is too
+  // large for a binary object, throws an InputError naming it.
+  Loaded Load(const char* path);
+  // Frees a file's bytes; nothing may use them afterwards.
+  void Release(uint32_t number);
+
+ private:
+  struct File {
+    void* bytes;
+    size_t length;
+    bool mapped;
+  };
+  uint32_t Keep(File file);
+  static void Free(File& file);
+
+  std::vector<File> files;
+};

@@ -1,0 +1,223 @@
+#include "objects/tree_printer.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "objects/symbol.h"
+
+namespace {
+
+// Binaries of 64 bytes or more are too long to be worth listing.
+const size_t kLongestListedBinary = 63;
+// Deeper arrays and frames get one line each, so that a crafted file cannot
+// make the listing quadratic in its nesting or exhaust the stack.
+const int kDeepest = 256;
+
+std::string Hex(uint64_t value, int digits = 0) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
+  return text;
+}
+
+void AppendUtf8(std::string& text, uint32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | code >> 6);
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | code >> 18);
+    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// A character as text, escaped where it would not show.
+void AppendEscaped(std::string& text, uint32_t code, char quote) {
+  switch (code) {
+    case '\n': text += "\\n"; return;
+    case '\t': text += "\\t"; return;
+    case '\r': text += "\\r"; return;
+    case '\\': text += "\\\\"; return;
+  }
+  if (code == static_cast<uint32_t>(quote)) {
+    text += '\\';
+    text += quote;
+  } else if (code < 0x20 || code == 0x7F || (code >= 0xD800 && code < 0xE000)) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04X", code);
+    text += escape;
+  } else {
+    AppendUtf8(text, code);
+  }
+}
+
+// Class names compare as symbols do, ignoring ASCII letter case.
+std::string Join(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) text += piece;
+  return text;
+}
+
+bool IsClass(std::string_view className, std::string_view name) {
+  if (className.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (FoldCase(className[i]) != FoldCase(name[i])) return false;
+  }
+  return true;
+}
+
+std::string RealText(const uint8_t* bytes) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits = bits << 8 | bytes[i];
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  char text[32];
+  auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+std::string QuotedUtf16(const uint8_t* bytes, size_t length) {
+  std::string text = "\"";
+  for (size_t i = 0; i + 1 < length; i += 2) {
+    uint32_t code = bytes[i] << 8 | bytes[i + 1];
+    if (code == 0) break;
+    if (code >= 0xD800 && code < 0xDC00 && i + 3 < length) {
+      uint32_t low = bytes[i + 2] << 8 | bytes[i + 3];
+      if (low >= 0xDC00 && low < 0xE000) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendEscaped(text, code, '"');
+  }
+  return text + "\"";
+}
+
+void TreePrinter::Print(const PrintedValue& value, int depth) {
+  switch (value.kind) {
+    case PrintedValue::kInteger:
+      Line(depth, std::to_string(static_cast<int32_t>(value.word) >> 2));
+      break;
+    case PrintedValue::kFrame:
+      PrintFrame(value, depth);
+      break;
+    case PrintedValue::kArray:
+      PrintArray(value, depth);
+      break;
+    case PrintedValue::kBinary:
+      PrintBinary(tree.Binary(value.object), depth);
+      break;
+    case PrintedValue::kCharacter:
+      if (style == PrintStyle::kBuild) {
+        Line(depth, "<NO CHARACTER>");
+      } else {
+        std::string text = "$";
+        AppendEscaped(text, value.word >> 4 & 0xFFFF, ' ');
+        Line(depth, text);
+      }
+      break;
+    case PrintedValue::kImmediate:
+      PrintImmediate(value.word, depth);
+      break;
+    case PrintedValue::kMagicPointer:
+      Line(depth, style == PrintStyle::kBuild ? "<NO MAGIC POINTER>"
+                                              : Join({"@", std::to_string(value.word >> 2)}));
+      break;
+    case PrintedValue::kBadPointer:
+      Line(depth, Join({"<bad pointer ", Hex(value.word, 8), ">"}));
+      break;
+  }
+}
+
+void TreePrinter::PrintFrame(const PrintedValue& frame, int depth) {
+  if (PrintedElsewhere(frame, "frame", depth)) return;
+  Line(depth, "{");
+  int32_t count = tree.NumberOfSlots(frame.object);
+  for (int32_t i = 0; i < count; ++i) {
+    Line(depth + 1, Join({tree.SlotName(frame.object, i), ": "}));
+    Print(tree.SlotValue(frame.object, i), depth + 2);
+  }
+  Line(depth, "}");
+}
+
+void TreePrinter::PrintArray(const PrintedValue& array, int depth) {
+  if (PrintedElsewhere(array, "array", depth)) return;
+  Line(depth, "[");
+  int32_t count = tree.NumberOfElements(array.object);
+  for (int32_t i = 0; i < count; ++i) Print(tree.Element(array.object, i), depth + 1);
+  Line(depth, "]");
+}
+
+bool TreePrinter::PrintedElsewhere(const PrintedValue& value, const char* kind, int depth) {
+  if (value.offset >= 0 && !printed.insert(value.offset).second) {
+    Line(depth, Join({"<", kind, " at ", Hex(value.offset), ", printed above>"}));
+    return true;
+  }
+  if (depth > kDeepest) {
+    Line(depth, Join({"<", kind, " at ", Hex(value.offset), ", nested too deep>"}));
+    return true;
+  }
+  return false;
+}
+
+void TreePrinter::PrintBinary(const PrintedBinary& binary, int depth) {
+  if (binary.isSymbol) {
+    char hash[16];
+    std::snprintf(hash, sizeof hash, " (0x%08x)", binary.hashWord);
+    Line(depth, Join({"'", binary.name, hash}));
+  } else if (IsClass(binary.className, "string")) {
+    Line(depth, style == PrintStyle::kBuild ? "\"<UNICODE STRING - no display code>\""
+                                            : QuotedUtf16(binary.bytes, binary.length));
+  } else if (style == PrintStyle::kReport && IsClass(binary.className, "real") &&
+             binary.length == 8) {
+    Line(depth, RealText(binary.bytes));
+  } else {
+    Line(depth, Join({"// BINARY OBJECT, size=", std::to_string(binary.length)}));
+    if (binary.length <= kLongestListedBinary) {
+      PrintBytes(binary.bytes, binary.length, depth);
+    } else {
+      Line(depth, "Dump skipped!");
+    }
+  }
+}
+
+// Lines of 16 bytes, each byte two hex digits and a space.
+void TreePrinter::PrintBytes(const uint8_t* bytes, size_t length, int depth) {
+  static const char kDigits[] = "0123456789abcdef";
+  for (size_t start = 0; start < length; start += 16) {
+    char line[3 + 3 * 16] = "// ";
+    char* next = line + 3;
+    for (size_t k = start; k < length && k < start + 16; ++k) {
+      *next++ = kDigits[bytes[k] >> 4];
+      *next++ = kDigits[bytes[k] & 0xF];
+      *next++ = ' ';
+    }
+    Line(depth, std::string_view(line, next - line));
+  }
+}
+
+void TreePrinter::PrintImmediate(uint32_t word, int depth) {
+  switch (word) {
+    case 0x2: Line(depth, "NIL"); return;
+    case 0x1A: Line(depth, "TRUE"); return;
+    case 0x32: Line(depth, "(IsCode)"); return;
+    case 0x232: Line(depth, "(IsNative)"); return;
+    case 0x55552: Line(depth, "(kClassSymbol)"); return;
+  }
+  Line(depth, Join({"<IMMEDIATE ", Hex(word, 8), ">"}));
+}
+
+void TreePrinter::Line(int depth, std::string_view text) {
+  line.assign(depth > 0 ? 4 * static_cast<size_t>(depth) : 0, ' ');
+  line += text;
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), out);
+}

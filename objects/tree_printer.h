@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+// The readable listing of an object tree: one value a line, four spaces a
+// level; a frame puts its slot names one level in and their values two, an
+// array its elements one level in. The one printer serves pkgembed, which
+// prints the tree it builds, and pkginspect, which prints the trees of a
+// package file; each hands it the tree through PrintedTree.
+
+// A value of a tree, as the printer sees it.
+struct PrintedValue {
+  enum Kind { kInteger, kCharacter, kImmediate, kMagicPointer, kArray, kFrame, kBinary, kBadPointer };
+  Kind kind;
+  uint32_t word = 0;             // the Ref word
+  const void* object = nullptr;  // an array, frame or binary: the tree's own handle
+  int64_t offset = -1;           // where the object lies in a package file, if known
+};
+
+// A binary object, as the printer sees it.
+struct PrintedBinary {
+  bool isSymbol;               // its class is the symbol class itself
+  std::string_view name;       // a symbol's name
+  uint32_t hashWord;           // a symbol's first four bytes, least significant first
+  std::string_view className;  // another binary's class, when that is a symbol
+  const uint8_t* bytes;
+  size_t length;
+};
+
+// What the printer asks of a tree.
+class PrintedTree {
+ public:
+  virtual ~PrintedTree() = default;
+  virtual int32_t NumberOfElements(const void* array) const = 0;
+  virtual PrintedValue Element(const void* array, int32_t index) const = 0;
+  virtual int32_t NumberOfSlots(const void* frame) const = 0;
+  virtual std::string_view SlotName(const void* frame, int32_t index) const = 0;
+  virtual PrintedValue SlotValue(const void* frame, int32_t index) const = 0;
+  virtual PrintedBinary Binary(const void* binary) const = 0;
+};
+
+// kBuild prints what pkgembed prints; kReport also shows the text of
+// strings, characters, magic pointers and reals.
+enum class PrintStyle { kBuild, kReport };
+
+class TreePrinter {
+ public:
+  TreePrinter(const PrintedTree& tree, PrintStyle style, FILE* out)
+      : tree(tree), style(style), out(out) {}
+  void Print(const PrintedValue& value, int depth);
+
+ private:
+  void PrintFrame(const PrintedValue& frame, int depth);
+  void PrintArray(const PrintedValue& array, int depth);
+  // An array or frame already printed, or too deep to print: one line for it.
+  bool PrintedElsewhere(const PrintedValue& value, const char* kind, int depth);
+  void PrintBinary(const PrintedBinary& binary, int depth);
+  void PrintBytes(const uint8_t* bytes, size_t length, int depth);
+  void PrintImmediate(uint32_t word, int depth);
+  void Line(int depth, std::string_view text);
+
+  const PrintedTree& tree;
+  PrintStyle style;
+  FILE* out;
+  std::unordered_set<int64_t> printed;  // offsets of the arrays and frames printed
+  std::string line;
+};
+
+// The text of a UTF-16 big-endian string up to its terminator, as UTF-8 in
+// double quotes, with escapes for quotes, backslashes and control characters.
+std::string QuotedUtf16(const uint8_t* bytes, size_t length);

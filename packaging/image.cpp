@@ -1,0 +1,40 @@
+#include "packaging/image.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+void Image::FreeBuffer::operator()(uint8_t* bytes) const { std::free(bytes); }
+
+void Image::Cover(size_t size) {
+  if (size <= covered) return;
+  // Fresh zeroed memory rather than realloc: the large sizing comes once,
+  // after the directory, and only the directory's few bytes move.
+  std::unique_ptr<uint8_t, FreeBuffer> grown(static_cast<uint8_t*>(std::calloc(size, 1)));
+  if (!grown) throw std::bad_alloc();
+  if (covered > 0) std::memcpy(grown.get(), buffer.get(), covered);
+  buffer = std::move(grown);
+  covered = size;
+}
+
+void Image::Refer(const uint8_t* bytes, size_t count, size_t location) {
+  if (count > 0) referred.push_back({location, bytes, count});
+}
+
+std::vector<Piece> Image::Pieces(size_t size) const {
+  std::vector<Referred> runs = referred;
+  // An object reached twice is written twice, at the same place.
+  std::sort(runs.begin(), runs.end(),
+            [](const Referred& a, const Referred& b) { return a.location < b.location; });
+  std::vector<Piece> pieces;
+  size_t at = 0;
+  for (const Referred& run : runs) {
+    if (run.location < at) continue;
+    if (run.location > at) pieces.push_back({buffer.get() + at, run.location - at});
+    pieces.push_back({run.bytes, run.count});
+    at = run.location + run.count;
+  }
+  if (at < size) pieces.push_back({buffer.get() + at, size - at});
+  return pieces;
+}
