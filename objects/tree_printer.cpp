@@ -1,5 +1,6 @@
 #include "objects/tree_printer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -11,7 +12,7 @@ namespace {
 const size_t kLongestListedBinary = 63;
 // Deeper arrays and frames get one line each, so that a crafted file cannot
 // make the listing quadratic in its nesting or exhaust the stack.
-const int kDeepest = 256;
+const int kDeepest = 128;
 
 std::string Hex(uint64_t value, int digits = 0) {
   char text[24];
@@ -49,7 +50,7 @@ void AppendEscaped(std::string& text, uint32_t code, char quote) {
     text += '\\';
     text += quote;
   } else if (code < 0x20 || code == 0x7F || (code >= 0xD800 && code < 0xE000)) {
-    char escape[8];
+    char escape[16];
     std::snprintf(escape, sizeof escape, "\\u%04X", code);
     text += escape;
   } else {
@@ -101,7 +102,14 @@ std::string QuotedUtf16(const uint8_t* bytes, size_t length) {
   return text + "\"";
 }
 
+std::string QuotedLatin1(const uint8_t* bytes, size_t length) {
+  std::string text = "\"";
+  for (size_t i = 0; i < length; ++i) AppendEscaped(text, bytes[i], '"');
+  return text + "\"";
+}
+
 void TreePrinter::Print(const PrintedValue& value, int depth) {
+  if (cut) return;
   switch (value.kind) {
     case PrintedValue::kInteger:
       Line(depth, std::to_string(static_cast<int32_t>(value.word) >> 2));
@@ -157,7 +165,7 @@ void TreePrinter::PrintArray(const PrintedValue& array, int depth) {
 }
 
 bool TreePrinter::PrintedElsewhere(const PrintedValue& value, const char* kind, int depth) {
-  if (value.offset >= 0 && !printed.insert(value.offset).second) {
+  if (!tree.FirstPrinting(value)) {
     Line(depth, Join({"<", kind, " at ", Hex(value.offset), ", printed above>"}));
     return true;
   }
@@ -219,5 +227,11 @@ void TreePrinter::Line(int depth, std::string_view text) {
   line.assign(depth > 0 ? 4 * static_cast<size_t>(depth) : 0, ' ');
   line += text;
   line += '\n';
+  if (cut) return;
+  if (line.size() > left) {
+    cut = true;
+    line = "<the listing is cut short here: it would be far larger than the file>\n";
+  }
+  left -= std::min<uint64_t>(left, line.size());
   std::fwrite(line.data(), 1, line.size(), out);
 }

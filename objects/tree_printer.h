@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
 // The readable listing of an object tree: one value a line, four spaces a
 // level; a frame puts its slot names one level in and their values two, an
@@ -41,6 +40,9 @@ class PrintedTree {
   virtual std::string_view SlotName(const void* frame, int32_t index) const = 0;
   virtual PrintedValue SlotValue(const void* frame, int32_t index) const = 0;
   virtual PrintedBinary Binary(const void* binary) const = 0;
+  // False when an array or frame has been printed before: it is then shown by
+  // one line that names its offset. Trees without sharing need not track.
+  virtual bool FirstPrinting(const PrintedValue&) { return true; }
 };
 
 // kBuild prints what pkgembed prints; kReport also shows the text of
@@ -49,8 +51,10 @@ enum class PrintStyle { kBuild, kReport };
 
 class TreePrinter {
  public:
-  TreePrinter(const PrintedTree& tree, PrintStyle style, FILE* out)
-      : tree(tree), style(style), out(out) {}
+  // A listing that would pass `limit` bytes is cut short there with a line
+  // that says so, and the rest of the tree is not walked.
+  TreePrinter(PrintedTree& tree, PrintStyle style, FILE* out, uint64_t limit = UINT64_MAX)
+      : tree(tree), style(style), out(out), left(limit) {}
   void Print(const PrintedValue& value, int depth);
 
  private:
@@ -63,13 +67,16 @@ class TreePrinter {
   void PrintImmediate(uint32_t word, int depth);
   void Line(int depth, std::string_view text);
 
-  const PrintedTree& tree;
+  PrintedTree& tree;
   PrintStyle style;
   FILE* out;
-  std::unordered_set<int64_t> printed;  // offsets of the arrays and frames printed
+  uint64_t left;
+  bool cut = false;
   std::string line;
 };
 
 // The text of a UTF-16 big-endian string up to its terminator, as UTF-8 in
 // double quotes, with escapes for quotes, backslashes and control characters.
 std::string QuotedUtf16(const uint8_t* bytes, size_t length);
+// The same for 8-bit text, each byte a character of its own.
+std::string QuotedLatin1(const uint8_t* bytes, size_t length);

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class FileBytes;
+class Faults;
+
+// The objects of a package's NewtonScript parts. Check() follows every
+// pointer from each part's root array, looks at every object it reaches once
+// and reports what does not hold. Resolve() never trusts a pointer that the
+// checks would refuse, so the objects can then be read for printing and
+// extraction, however the file was made.
+class Heap {
+ public:
+  // Object flag bytes.
+  static constexpr uint8_t kBinary = 0x40;
+  static constexpr uint8_t kArray = 0x41;
+  static constexpr uint8_t kFrame = 0x43;
+  static constexpr uint32_t kNil = 0x2;
+  static constexpr uint32_t kSymbolClass = 0x55552;
+
+  Heap(const FileBytes& file, Faults& faults);
+
+  // A NewtonScript part whose bytes run from `start` to `end`; parts are
+  // added in the order of their starts and do not overlap.
+  void AddPart(uint32_t number, uint64_t start, uint64_t end);
+  void Check();
+
+  // Where a pointer word leads: an object whose header holds, or a fault.
+  enum class Fault { kNone, kPastEnd, kOutside, kMisaligned, kMiddle, kBadHeader };
+  struct Target {
+    Fault fault;
+    uint64_t offset;  // the object; for kMiddle, the object it lies in
+  };
+  Target Resolve(uint32_t pointer) const;
+
+  // The part roots, in the order the parts were added; none where a part's
+  // root is no array.
+  struct Root {
+    uint32_t part;
+    uint64_t offset;
+  };
+  const std::vector<Root>& Roots() const { return roots; }
+
+  // Of an object that Resolve accepted (or a root):
+  uint8_t Flags(uint64_t object) const;
+  uint32_t Size(uint64_t object) const;
+  uint32_t NumberOfRefs(uint64_t object) const { return (Size(object) - 12) / 4; }
+  bool IsSymbol(uint64_t object) const;
+  std::string_view SymbolName(uint64_t object) const;
+  // The names a frame map's chain holds, supermaps included; -1 when the
+  // chain is broken.
+  int64_t NamesInChain(uint64_t map) const;
+  // The object a pointer word at `at` leads to, if it is good.
+  bool Follow(uint64_t at, uint64_t& object) const;
+  const FileBytes& File() const { return file; }
+
+ private:
+  struct Part {
+    uint32_t number;
+    uint64_t start, end;
+    uint32_t alignment;
+    std::vector<uint32_t> starts;  // of the objects found one after another, from `start`
+    uint64_t scanned;              // where that sequence stopped
+  };
+  const Part* PartAt(uint64_t offset) const;
+  const char* HeaderFault(uint64_t object, const Part& part) const;
+  void Scan(Part& part);
+
+  void Reach(uint64_t object);
+  void CheckRef(uint64_t at);
+  void CheckObject(uint64_t object);
+  void CheckFrame(uint64_t frame);
+  void CheckSymbol(uint64_t symbol);
+  int64_t CheckChain(uint64_t map);
+  int64_t CheckNames(uint64_t map);
+
+  const FileBytes& file;
+  Faults& faults;
+  std::vector<Part> parts;
+  std::vector<Root> roots;
+  std::vector<bool> reached;  // by file offset
+  std::vector<uint64_t> work;
+  std::unordered_map<uint64_t, int64_t> chainNames;  // by map offset
+};

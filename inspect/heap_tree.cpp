@@ -1,0 +1,110 @@
+#include "inspect/heap_tree.h"
+
+#include "inspect/file_bytes.h"
+#include "objects/symbol.h"
+
+namespace {
+const char kBadName[] = "<bad slot name>";
+}  // namespace
+
+HeapTree::HeapTree(const Heap& heap) : heap(heap), printed(heap.File().Size()) {}
+
+uint64_t HeapTree::Offset(const void* object) const {
+  return static_cast<const uint8_t*>(object) - heap.File().At(0);
+}
+
+PrintedValue HeapTree::Root(uint64_t offset) const {
+  return {PrintedValue::kArray, static_cast<uint32_t>(offset + 1), heap.File().At(offset),
+          static_cast<int64_t>(offset)};
+}
+
+PrintedValue HeapTree::Value(uint64_t at) const {
+  uint32_t word = heap.File().Word(at);
+  switch (word & 0x3) {
+    case 0x0:
+      return {PrintedValue::kInteger, word};
+    case 0x2:
+      return {(word & 0xFFF0000F) == 0x6 ? PrintedValue::kCharacter : PrintedValue::kImmediate,
+              word};
+    case 0x3:
+      return {PrintedValue::kMagicPointer, word};
+  }
+  uint64_t object;
+  if (!heap.Follow(at, object)) return {PrintedValue::kBadPointer, word};
+  PrintedValue::Kind kind = heap.Flags(object) == Heap::kFrame   ? PrintedValue::kFrame
+                            : heap.Flags(object) == Heap::kArray ? PrintedValue::kArray
+                                                                 : PrintedValue::kBinary;
+  return {kind, word, heap.File().At(object), static_cast<int64_t>(object)};
+}
+
+int32_t HeapTree::NumberOfElements(const void* array) const {
+  return static_cast<int32_t>(heap.NumberOfRefs(Offset(array)));
+}
+
+PrintedValue HeapTree::Element(const void* array, int32_t index) const {
+  return Value(Offset(array) + 12 + 4 * static_cast<uint64_t>(index));
+}
+
+int32_t HeapTree::NumberOfSlots(const void* frame) const { return NumberOfElements(frame); }
+
+PrintedValue HeapTree::SlotValue(const void* frame, int32_t index) const {
+  return Element(frame, index);
+}
+
+// Slot i of a frame is named by its map chain: the outermost supermap's
+// names first, then each map's own down to the frame's.
+std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
+  uint64_t map;
+  if (!heap.Follow(Offset(frame) + 8, map)) return kBadName;
+  while (true) {
+    int64_t total = heap.NamesInChain(map);
+    int64_t own = static_cast<int64_t>(heap.NumberOfRefs(map)) - 1;
+    if (total < 0 || index >= total) return kBadName;
+    if (index >= total - own) {
+      uint64_t name;
+      uint64_t at = map + 12 + 4 * static_cast<uint64_t>(1 + index - (total - own));
+      return heap.Follow(at, name) && heap.IsSymbol(name) ? heap.SymbolName(name) : kBadName;
+    }
+    if (!heap.Follow(map + 12, map)) return kBadName;
+  }
+}
+
+std::optional<PrintedValue> HeapTree::FindSlot(const void* frame, std::string_view name) const {
+  for (int32_t i = 0; i < NumberOfSlots(frame); ++i) {
+    std::string_view slot = SlotName(frame, i);
+    if (slot.data() == kBadName || slot.size() != name.size()) continue;
+    bool equal = true;
+    for (size_t k = 0; k < name.size() && equal; ++k) equal = FoldCase(slot[k]) == FoldCase(name[k]);
+    if (equal) return SlotValue(frame, i);
+  }
+  return std::nullopt;
+}
+
+const uint8_t* HeapTree::BinaryBytes(const void* binary, size_t& length) const {
+  length = heap.Size(Offset(binary)) - 12;
+  return heap.File().At(Offset(binary) + 12);
+}
+
+PrintedBinary HeapTree::Binary(const void* binary) const {
+  uint64_t object = Offset(binary);
+  size_t length;
+  const uint8_t* bytes = BinaryBytes(binary, length);
+  if (heap.IsSymbol(object)) {
+    uint32_t hashWord = length >= 4 ? bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                                          static_cast<uint32_t>(bytes[3]) << 24
+                                    : 0;
+    return {true, heap.SymbolName(object), hashWord, {}, bytes, length};
+  }
+  uint64_t classSymbol;
+  std::string_view className;
+  if (heap.Follow(object + 8, classSymbol) && heap.IsSymbol(classSymbol)) {
+    className = heap.SymbolName(classSymbol);
+  }
+  return {false, {}, 0, className, bytes, length};
+}
+
+bool HeapTree::FirstPrinting(const PrintedValue& value) {
+  if (printed[value.offset]) return false;
+  printed[value.offset] = true;
+  return true;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "inspect/heap.h"
+#include "objects/tree_printer.h"
+
+// The objects of a package file as the tree printer sees them, after the
+// heap's checks: a pointer the checks refused is a bad pointer, a slot name
+// that cannot be read is shown as such.
+class HeapTree : public PrintedTree {
+ public:
+  explicit HeapTree(const Heap& heap);
+
+  // The Ref word at `at`.
+  PrintedValue Value(uint64_t at) const;
+  // A part's root array.
+  PrintedValue Root(uint64_t offset) const;
+  // The value of a frame's slot whose name equals `name`, ignoring ASCII
+  // letter case; none if it has none.
+  std::optional<PrintedValue> FindSlot(const void* frame, std::string_view name) const;
+  uint64_t Offset(const void* object) const;
+  const uint8_t* BinaryBytes(const void* binary, size_t& length) const;
+
+  int32_t NumberOfElements(const void* array) const override;
+  PrintedValue Element(const void* array, int32_t index) const override;
+  int32_t NumberOfSlots(const void* frame) const override;
+  std::string_view SlotName(const void* frame, int32_t index) const override;
+  PrintedValue SlotValue(const void* frame, int32_t index) const override;
+  PrintedBinary Binary(const void* binary) const override;
+  bool FirstPrinting(const PrintedValue& value) override;
+
+ private:
+  const Heap& heap;
+  std::vector<bool> printed;  // by file offset
+};
