@@ -103,7 +103,9 @@ DataFiles::Loaded DataFiles::Load(const char* path) {
   if (::fstat(fd, &status) != 0) CannotRead(path, std::strerror(errno));
   if (S_ISDIR(status.st_mode)) CannotRead(path, std::strerror(EISDIR));
   File file{nullptr, 0, false};
-  if (!S_ISREG(status.st_mode)) {
+  // Files of /proc and the like say they are empty and are not: like pipes
+  // and devices they are read to their end.
+  if (!S_ISREG(status.st_mode) || status.st_size == 0) {
     file.bytes = ReadToEnd(fd, path, file.length).release();
   } else if (status.st_size > kMaxBinaryLength) {
     TooLarge(path);

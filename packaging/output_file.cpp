@@ -25,7 +25,7 @@ namespace {
 bool WriteAll(int fd, const std::vector<Piece>& pieces) {
   std::vector<iovec> vectors;
   for (const Piece& piece : pieces) {
-    vectors.push_back({const_cast<uint8_t*>(piece.bytes), piece.count});
+    if (piece.count > 0) vectors.push_back({const_cast<uint8_t*>(piece.bytes), piece.count});
   }
   size_t next = 0;
   while (next < vectors.size()) {
@@ -43,7 +43,6 @@ bool WriteAll(int fd, const std::vector<Piece>& pieces) {
       left -= step;
       if (vectors[next].iov_len == 0) ++next;
     }
-    while (next < vectors.size() && vectors[next].iov_len == 0) ++next;
   }
   return true;
 }

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <set>
+
+#include "inspect/inspect_command.h"
+#include "tests/package_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct Inspection {
+  int status;
+  std::string out, err;
+  std::set<uint32_t> faultOffsets;
+};
+
+Inspection InspectBytes(const std::string& bytes, InspectMode mode = InspectMode::kReport) {
+  char *out = nullptr, *err = nullptr;
+  size_t outSize = 0, errSize = 0;
+  FILE* outStream = open_memstream(&out, &outSize);
+  FILE* errStream = open_memstream(&err, &errSize);
+  InspectRequest request{mode, "test.pkg"};
+  int status = Inspect(request, std::vector<uint8_t>(bytes.begin(), bytes.end()), outStream,
+                       errStream);
+  std::fclose(outStream);
+  std::fclose(errStream);
+  Inspection result{status, std::string(out, outSize), std::string(err, errSize), {}};
+  std::free(out);
+  std::free(err);
+  for (size_t at = 0; (at = result.err.find("test.pkg: 0x", at)) != std::string::npos; ++at) {
+    result.faultOffsets.insert(std::stoul(result.err.substr(at + 10), nullptr, 16));
+  }
+  return result;
+}
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t c : text) bytes += {static_cast<char>(c >> 8), static_cast<char>(c)};
+  return bytes;
+}
+
+// Three parts: NewtonScript objects with a supermap chain, a shared map, a
+// cycle and every kind of value; a protocol part; a NOS 1 part aligned to 8.
+Built MultiPart() {
+  std::vector<Obj> objects = {
+      {"root", 0x41, {2u, "top"}, ""},
+      {"top", 0x43, {"m1", "str", 0x416u, 0x33u, "real", "list", 0x1Au, "root"}, ""},
+      {"m0", 0x41, {0u, 2u, "sa", "sb"}, ""},
+      {"m1", 0x41, {0u, "m0", "sc", "sd", "se", "sf", "sg"}, ""},
+      {"list", 0x41, {2u, "p1", "p2", "p1"}, ""},
+      {"p1", 0x43, {"pm", 4u}, ""},
+      {"p2", 0x43, {"pm", 0xFFFFFFF8u}, ""},
+      {"pm", 0x41, {8u, 2u, "sx"}, ""},
+      {"str", 0x40, {"string"}, Utf16(u"H\u00e9\n\"") + std::string(2, '\0')},
+      {"real", 0x40, {"realClass"}, std::string("\x3F\xF8\0\0\0\0\0\0", 8)},
+  };
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "x"}) {
+    objects.push_back(Symbol(std::string("s") + name, name));
+  }
+  objects.push_back(Symbol("string", "String"));
+  objects.push_back(Symbol("realClass", "real"));
+  std::vector<Obj> nos1 = {{"root2", 0x41, {2u, "t2"}, ""},
+                           {"t2", 0x43, {"m2", "hello"}, ""},
+                           {"m2", 0x41, {0u, 2u, "sy"}, ""},
+                           Symbol("sy", "y"),
+                           Symbol("hello", "hello")};
+  return BuildPackage({{0x81, 4, objects, ""},
+                       {0x10, 4, {}, std::string("\xE3\xA0\x00\x02\xE1\xA0\xF0\x0E", 8)},
+                       {0x81, 8, nos1, ""}},
+                      true);
+}
+
+}  // namespace
+
+TEST(InspectTest, MultiPartPackageReadsWithoutFault) {
+  Built built = MultiPart();
+  Inspection report = InspectBytes(built.bytes);
+  EXPECT_EQ(report.err, "");
+  EXPECT_EQ(report.status, 0);
+  EXPECT_EQ(report.out, ReadFile(GOLDEN_DIR "/multipart.report"));
+  EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kTree).out,
+            ReadFile(GOLDEN_DIR "/multipart.tree"));
+}
+
+namespace {
+using Labels = std::map<std::string, uint32_t>;
+void Set(std::string& bytes, uint32_t at, uint32_t word) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(word >> (24 - 8 * i));
+}
+}  // namespace
+
+// Each change returns the offsets of the faults it must cause; none where it
+// is harmless.
+TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
+  const std::pair<const char*, std::function<std::set<uint32_t>(std::string&, Labels&)>> cases[] = {
+      {"cut inside the header", [](auto& b, auto&) { b.resize(40); return std::set<uint32_t>{0}; }},
+      {"cut short", [](auto& b, auto&) { b.resize(b.size() - 4); return std::set<uint32_t>{0x1c, 0x74}; }},
+      {"signature", [](auto& b, auto&) { b[7] = '2'; return std::set<uint32_t>{0}; }},
+      {"directory past the end", [](auto& b, auto&) {
+         Set(b, 44, 0x10000);
+         return std::set<uint32_t>{0xc, 0x2c, 0x34, 0x54, 0x74};
+       }},
+      {"odd name length", [](auto& b, auto&) { Set(b, 24, 34 << 16 | 9); return std::set<uint32_t>{0x18}; }},
+      {"name without terminator", [](auto& b, auto&) { b[148 + 34 + 9] = 'x'; return std::set<uint32_t>{0x18}; }},
+      {"part past the end", [](auto& b, auto&) { Set(b, 0x38, 1 << 20); return std::set<uint32_t>{0x34}; }},
+      {"overlapping parts", [](auto& b, auto&) { Set(b, 0x54, 0); return std::set<uint32_t>{0x54}; }},
+      {"pointer into an object", [](auto& b, auto& at) { Set(b, at["top"] + 12, at["m0"] + 5); return std::set<uint32_t>{at["top"] + 12}; }},
+      {"pointer past the end", [](auto& b, auto& at) { Set(b, at["top"] + 12, 0x7FFFFFF1); return std::set<uint32_t>{at["top"] + 12}; }},
+      {"pointer into the header", [](auto& b, auto& at) { Set(b, at["top"] + 12, 0x11); return std::set<uint32_t>{at["top"] + 12}; }},
+      {"pointer off the NOS 1 alignment", [](auto& b, auto& at) { Set(b, at["t2"] + 12, at["hello"] + 5); return std::set<uint32_t>{at["t2"] + 12}; }},
+      {"object flags", [](auto& b, auto& at) { b[at["p2"] + 3] = 0x42; return std::set<uint32_t>{at["p2"]}; }},
+      {"huge object", [](auto& b, auto& at) { Set(b, at["real"], 0xFFFFFF40); return std::set<uint32_t>{at["real"]}; }},
+      {"map names too few", [](auto& b, auto& at) { Set(b, at["m1"], 0x1841); return std::set<uint32_t>{at["top"]}; }},
+      {"supermap loop", [](auto& b, auto& at) { Set(b, at["m0"] + 12, at["m1"] + 1); return std::set<uint32_t>{at["m0"] + 12}; }},
+      {"slot name not a symbol", [](auto& b, auto& at) { Set(b, at["m0"] + 16, 4); return std::set<uint32_t>{at["m0"] + 16}; }},
+      {"symbol hash", [](auto& b, auto& at) { b[at["sx"] + 15] ^= 1; return std::set<uint32_t>{at["sx"] + 12}; }},
+      {"symbol terminator", [](auto& b, auto& at) { b[at["sx"] + 17] = 'y'; return std::set<uint32_t>{at["sx"]}; }},
+      {"root not an array", [](auto& b, auto& at) { b[at["root2"] + 3] = 0x43; return std::set<uint32_t>{at["root2"]}; }},
+      {"alignment word", [](auto& b, auto& at) { Set(b, at["root2"] + 4, 7); return std::set<uint32_t>{at["root2"] + 4}; }},
+      {"creation date", [](auto& b, auto&) { Set(b, 32, 0); return std::set<uint32_t>{}; }},
+      {"padding", [](auto& b, auto& at) { b[at["hello"] - 1] = 0; return std::set<uint32_t>{}; }},
+  };
+  for (const auto& [what, change] : cases) {
+    Built built = MultiPart();
+    std::set<uint32_t> expected = change(built.bytes, built.at);
+    Inspection inspection = InspectBytes(built.bytes);
+    EXPECT_EQ(inspection.faultOffsets, expected) << what << "\n" << inspection.err;
+    EXPECT_EQ(inspection.status, expected.empty() ? 0 : 1) << what;
+  }
+}
+
+// Each array points twice at the next: printed once each, the listing stays
+// in proportion to the file.
+TEST(InspectTest, SharingIsPrintedOnce) {
+  std::vector<Obj> chain = {{"root", 0x41, {2u, "a0"}, ""}};
+  for (int i = 0; i < 3000; ++i) {
+    std::string next = "a" + std::to_string(i + 1);
+    chain.push_back({"a" + std::to_string(i), 0x41, {2u, next, next}, ""});
+  }
+  chain.push_back({"a3000", 0x41, {2u}, ""});
+  Built built = BuildPackage({{0x81, 4, chain, ""}}, false);
+  Inspection inspection = InspectBytes(built.bytes);
+  EXPECT_EQ(inspection.status, 0);
+  EXPECT_LT(inspection.out.size(), 20 * built.bytes.size());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+// Package files built byte by byte, for the reader's tests. An object is its
+// flag byte and its Ref words (the class or map word first), each a number or
+// the label of an object to point at, and for a binary its bytes.
+struct Obj {
+  std::string label;
+  uint8_t flags;
+  std::vector<std::variant<uint32_t, std::string>> refs;
+  std::string bytes;
+};
+
+struct PartSpec {
+  uint32_t flags;           // 0x81 for a NewtonScript part
+  uint32_t alignment;       // 4, or 8 for a NOS 1 part
+  std::vector<Obj> objects; // the first is the part's root array
+  std::string raw;          // the bytes of a part of another kind
+};
+
+// A symbol object for `name`, with its hash.
+Obj Symbol(const std::string& label, const std::string& name);
+
+struct Built {
+  std::string bytes;
+  std::map<std::string, uint32_t> at;  // where each labelled object lies
+};
+// The package: header, entries, info strings, relocation data if asked for,
+// then the parts one after another, padding filled with 0xBF.
+Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation);
