@@ -188,7 +188,12 @@ void TreePrinter::PrintBinary(const PrintedBinary& binary, int depth) {
              binary.length == 8) {
     Line(depth, RealText(binary.bytes));
   } else {
-    Line(depth, Join({"// BINARY OBJECT, size=", std::to_string(binary.length)}));
+    std::string line = Join({"// BINARY OBJECT, size=", std::to_string(binary.length)});
+    // The report also names the class, which tells what the bytes are.
+    if (style == PrintStyle::kReport && !binary.className.empty()) {
+      line += Join({", class ", binary.className});
+    }
+    Line(depth, line);
     if (binary.length <= kLongestListedBinary) {
       PrintBytes(binary.bytes, binary.length, depth);
     } else {

@@ -46,7 +46,8 @@ class PrintedTree {
 };
 
 // kBuild prints what pkgembed prints; kReport also shows the text of
-// strings, characters, magic pointers and reals.
+// strings, characters, magic pointers and reals, and the classes of other
+// binaries.
 enum class PrintStyle { kBuild, kReport };
 
 class TreePrinter {

@@ -1,40 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <set>
 
-#include "inspect/inspect_command.h"
 #include "tests/package_builder.h"
 #include "tests/test_support.h"
 
 namespace {
-
-struct Inspection {
-  int status;
-  std::string out, err;
-  std::set<uint32_t> faultOffsets;
-};
-
-Inspection InspectBytes(const std::string& bytes, InspectMode mode = InspectMode::kReport) {
-  char *out = nullptr, *err = nullptr;
-  size_t outSize = 0, errSize = 0;
-  FILE* outStream = open_memstream(&out, &outSize);
-  FILE* errStream = open_memstream(&err, &errSize);
-  InspectRequest request{mode, "test.pkg"};
-  int status = Inspect(request, std::vector<uint8_t>(bytes.begin(), bytes.end()), outStream,
-                       errStream);
-  std::fclose(outStream);
-  std::fclose(errStream);
-  Inspection result{status, std::string(out, outSize), std::string(err, errSize), {}};
-  std::free(out);
-  std::free(err);
-  for (size_t at = 0; (at = result.err.find("test.pkg: 0x", at)) != std::string::npos; ++at) {
-    result.faultOffsets.insert(std::stoul(result.err.substr(at + 10), nullptr, 16));
-  }
-  return result;
-}
 
 std::string Utf16(const std::u16string& text) {
   std::string bytes;
@@ -50,18 +22,20 @@ Built MultiPart() {
       {"top", 0x43, {"m1", "str", 0x416u, 0x33u, "real", "list", 0x1Au, "root"}, ""},
       {"m0", 0x41, {0u, 2u, "sa", "sb"}, ""},
       {"m1", 0x41, {0u, "m0", "sc", "sd", "se", "sf", "sg"}, ""},
-      {"list", 0x41, {2u, "p1", "p2", "p1"}, ""},
+      {"list", 0x41, {2u, "p1", "p2", "p1", "bits"}, ""},
       {"p1", 0x43, {"pm", 4u}, ""},
       {"p2", 0x43, {"pm", 0xFFFFFFF8u}, ""},
       {"pm", 0x41, {8u, 2u, "sx"}, ""},
       {"str", 0x40, {"string"}, Utf16(u"H\u00e9\n\"") + std::string(2, '\0')},
       {"real", 0x40, {"realClass"}, std::string("\x3F\xF8\0\0\0\0\0\0", 8)},
+      {"bits", 0x40, {"bitsClass"}, "\x01\x02"},
   };
   for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "x"}) {
     objects.push_back(Symbol(std::string("s") + name, name));
   }
   objects.push_back(Symbol("string", "String"));
   objects.push_back(Symbol("realClass", "real"));
+  objects.push_back(Symbol("bitsClass", "bits"));
   std::vector<Obj> nos1 = {{"root2", 0x41, {2u, "t2"}, ""},
                            {"t2", 0x43, {"m2", "hello"}, ""},
                            {"m2", 0x41, {0u, 2u, "sy"}, ""},
@@ -127,7 +101,7 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
     Built built = MultiPart();
     std::set<uint32_t> expected = change(built.bytes, built.at);
     Inspection inspection = InspectBytes(built.bytes);
-    EXPECT_EQ(inspection.faultOffsets, expected) << what << "\n" << inspection.err;
+    EXPECT_EQ(std::set<uint32_t>(inspection.faultOffsets.begin(), inspection.faultOffsets.end()), expected) << what << "\n" << inspection.err;
     EXPECT_EQ(inspection.status, expected.empty() ? 0 : 1) << what;
   }
 }
@@ -135,14 +109,33 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
 // Each array points twice at the next: printed once each, the listing stays
 // in proportion to the file.
 TEST(InspectTest, SharingIsPrintedOnce) {
-  std::vector<Obj> chain = {{"root", 0x41, {2u, "a0"}, ""}};
+  std::vector<Obj> chain = {{"root", 0x41, {2u, "0"}, ""}};
   for (int i = 0; i < 3000; ++i) {
-    std::string next = "a" + std::to_string(i + 1);
-    chain.push_back({"a" + std::to_string(i), 0x41, {2u, next, next}, ""});
+    std::string next = std::to_string(i + 1);
+    chain.push_back({std::to_string(i), 0x41, {2u, next, next}, ""});
   }
-  chain.push_back({"a3000", 0x41, {2u}, ""});
+  chain.push_back({"3000", 0x41, {2u}, ""});
   Built built = BuildPackage({{0x81, 4, chain, ""}}, false);
   Inspection inspection = InspectBytes(built.bytes);
   EXPECT_EQ(inspection.status, 0);
   EXPECT_LT(inspection.out.size(), 20 * built.bytes.size());
+}
+
+// A path that does not lead to a binary object names the step that failed.
+TEST(InspectTest, ExtractionNamesTheStepThatFailed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"e[5]", "step '[5]': the array has 4 elements"},
+      {"e.x", "step 'x': the value there is an array, not a frame"},
+      {"a[0]", "step '[0]': the value there is a binary object, not an array"},
+      {"e[x]", "step '[x]' is not an index"},
+      {"e[1]", "the path leads to a frame, not a binary object"},
+      {"b", "the path leads to an immediate value, not a binary object"},
+      {"e..x", "the path has an empty step at character 3"},
+  };
+  Built built = MultiPart();
+  for (const auto& [path, error] : cases) {
+    Inspection inspection = InspectBytes(built.bytes, InspectMode::kExtract, path, "/dev/null");
+    EXPECT_EQ(inspection.err, std::string("pkginspect: ") + path + ": " + error + "\n");
+    EXPECT_EQ(inspection.status, 1);
+  }
 }

@@ -42,8 +42,6 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(path)) {
@@ -53,8 +51,9 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
-ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
-                   const std::string& program, long memoryLimit) {
+ToolResult RunTool(const std::string& tool, const std::string& dir,
+                   const std::vector<std::string>& args, const std::string& program,
+                   long memoryLimit) {
   TempDir capture;
   std::string outPath = capture / "out", errPath = capture / "err";
   pid_t child = fork();
@@ -68,8 +67,9 @@ ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     struct rlimit limit = {static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
     if (memoryLimit > 0) setrlimit(RLIMIT_AS, &limit);
+    alarm(60);  // a hang fails its own case, not the whole suite
     if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-    execv(PKGEMBED_PATH, argv.data());
+    execv(tool.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;
@@ -77,56 +77,21 @@ ToolResult RunTool(const std::string& dir, const std::vector<std::string>& args,
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(outPath), ReadFile(errPath)};
 }
 
-std::string HexListing(const std::string& bytes) {
-  std::string listing;
-  char piece[32];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 16 == 0) {
-      std::snprintf(piece, sizeof piece, "%08zx:", i);
-      listing += piece;
-    }
-    std::snprintf(piece, sizeof piece, " %02x", static_cast<unsigned char>(bytes[i]));
-    listing += piece;
-    if (i % 16 == 15 || i + 1 == bytes.size()) listing += "\n";
+Inspection InspectBytes(const std::string& bytes, InspectMode mode, const char* path,
+                        const char* output) {
+  char *out = nullptr, *err = nullptr;
+  size_t outSize = 0, errSize = 0;
+  FILE* outStream = open_memstream(&out, &outSize);
+  FILE* errStream = open_memstream(&err, &errSize);
+  int status = Inspect({mode, "test.pkg", path, output},
+                       std::vector<uint8_t>(bytes.begin(), bytes.end()), outStream, errStream);
+  std::fclose(outStream);
+  std::fclose(errStream);
+  Inspection result{status, std::string(out, outSize), std::string(err, errSize), {}};
+  std::free(out);
+  std::free(err);
+  for (size_t at = 0; (at = result.err.find("test.pkg: 0x", at)) != std::string::npos; ++at) {
+    result.faultOffsets.push_back(std::stoul(result.err.substr(at + 10), nullptr, 16));
   }
-  return listing;
+  return result;
 }
-
-std::string Unescape(const std::string& text) {
-  std::string plain;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      plain += text[i];
-      continue;
-    }
-    char c = text[++i];
-    if (c == 'x') {
-      plain += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      plain += std::string("\n\r\t \\").at(std::string("nrts\\").find(c));
-    }
-  }
-  return plain;
-}
-
-std::vector<Case> ReadCases(const std::string& path) {
-  std::vector<Case> cases;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    size_t colon = line.find(": ");
-    if (line.empty() || line[0] == '#' || colon == std::string::npos) continue;
-    std::string field = line.substr(0, colon);
-    if (field == "case") cases.emplace_back();
-    std::string value = line.substr(colon + 2);
-    cases.back().emplace(field, field == "case" || field == "args" ? value : Unescape(value));
-  }
-  return cases;
-}
-
-std::string Field(const Case& c, const std::string& name, const std::string& absent) {
-  auto found = c.find(name);
-  return found == c.end() ? absent : found->second;
-}
-
