@@ -6,6 +6,7 @@
 #include "inspect/faults.h"
 #include "inspect/file_bytes.h"
 #include "objects/errors.h"
+#include "packaging/package.h"
 
 namespace {
 const uint32_t kHeaderSize = 12;
@@ -37,13 +38,17 @@ void Heap::AddPart(uint32_t number, uint64_t start, uint64_t end) {
 
 // Objects follow one another from the part's start, each on the part's
 // alignment; while their headers hold, their starts are known, and a pointer
-// between two of them is known to lead into the middle of one.
+// between two of them is known to lead into the middle of one. Where a part
+// does not start on its alignment in the file, objects may be aligned in the
+// file instead: the scan takes whichever place holds an object.
 void Heap::Scan(Part& part) {
   uint64_t at = part.start;
   while (at < part.end && !HeaderFault(at, part)) {
     part.starts.push_back(static_cast<uint32_t>(at - part.start));
-    uint64_t next = at - part.start + Size(at);
-    at = part.start + (next + part.alignment - 1) / part.alignment * part.alignment;
+    uint64_t end = at + Size(at);
+    uint64_t inPart = part.start + RoundUp(end - part.start, part.alignment);
+    uint64_t inFile = RoundUp(end, part.alignment);
+    at = HeaderFault(inPart, part) && !HeaderFault(inFile, part) ? inFile : inPart;
   }
   part.scanned = std::min(at, part.end);
 }
@@ -72,7 +77,9 @@ Heap::Target Heap::Resolve(uint32_t pointer) const {
   if (offset >= file.Size()) return {Fault::kPastEnd, offset};
   const Part* part = PartAt(offset);
   if (!part) return {Fault::kOutside, offset};
-  if ((offset - part->start) % part->alignment != 0) return {Fault::kMisaligned, offset};
+  if ((offset - part->start) % part->alignment != 0 && offset % part->alignment != 0) {
+    return {Fault::kMisaligned, offset};
+  }
   if (offset < part->scanned) {
     uint32_t relative = static_cast<uint32_t>(offset - part->start);
     auto after = std::upper_bound(part->starts.begin(), part->starts.end(), relative);
