@@ -8,10 +8,10 @@
 // The inputs are generated in a scratch directory under /tmp, removed at the
 // end. Nothing here fails: the figures are for people to read.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -163,7 +163,8 @@ int main(int argc, char** argv) {
     previous = d.seconds;
   }
 
-  std::string files = Script("e.script", 10000, 10000, [](int i) { return "k" + std::to_string(i); });
+  std::string files =
+      Script("e.script", 10000, 10000, [](int i) { return "k" + std::to_string(i); });
   Command catFiles{{"xargs", "cat"}, "", dir + "/ref.out"};
   std::ofstream fileList(dir + "/files");
   for (int i = 0; i < 10000; ++i) fileList << "k" << i << "\n";

@@ -26,7 +26,8 @@ void CheckString(const FileBytes& file, const InfoRef& info, const Directory& di
     faults.Add(info.at, Format("the %s string runs past the info data", what));
   } else if (info.length % 2 != 0) {
     faults.Add(info.at, Format("the %s string has an odd length (%u)", what, info.length));
-  } else if (info.length > 0 && file.Half(directory.infoStart + info.offset + info.length - 2) != 0) {
+  } else if (info.length > 0 &&
+             file.Half(directory.infoStart + info.offset + info.length - 2) != 0) {
     faults.Add(info.at, Format("the %s string does not end in a zero character", what));
   }
 }
@@ -40,8 +41,8 @@ void ReadRelocation(const FileBytes& file, Directory& directory, Faults& faults)
   Relocation relocation{file.Word(at + 4), file.Word(at + 8), file.Word(at + 12),
                         file.Word(at + 16)};
   if (relocation.size < kRelocationHeaderSize || !file.Has(at, relocation.size)) {
-    faults.Add(at + 4, Format("relocation data of %u bytes does not fit in the file",
-                              relocation.size));
+    faults.Add(at + 4,
+               Format("relocation data of %u bytes does not fit in the file", relocation.size));
     return;
   }
   directory.relocation = relocation;
@@ -53,15 +54,20 @@ void ReadParts(const FileBytes& file, Directory& directory, uint64_t infoEnd, ui
       directory.directorySize + (directory.relocation ? directory.relocation->size : 0);
   for (uint64_t i = 0; i < entries; ++i) {
     uint64_t at = kHeaderSize + kEntrySize * i;
-    PartEntry part{static_cast<uint32_t>(i), at, file.Word(at), file.Word(at + 4),
-                   file.Word(at + 12), file.Word(at + 20),
-                   ReadInfoRef(file, at + 24, directory, infoEnd), 0, false};
+    PartEntry part{static_cast<uint32_t>(i),
+                   at,
+                   file.Word(at),
+                   file.Word(at + 4),
+                   file.Word(at + 12),
+                   file.Word(at + 20),
+                   ReadInfoRef(file, at + 24, directory, infoEnd),
+                   0,
+                   false};
     part.start = partData + part.offset;
     part.inFile = file.Has(part.start, part.size);
     if (!part.inFile) {
-      faults.Add(at, Format("part %u (%u bytes at 0x%llx) passes the end of the file",
-                            part.number, part.size,
-                            static_cast<unsigned long long>(part.start)));
+      faults.Add(at, Format("part %u (%u bytes at 0x%llx) passes the end of the file", part.number,
+                            part.size, static_cast<unsigned long long>(part.start)));
     }
     if (!part.info.inside) faults.Add(part.info.at, "the part's info runs past the info data");
     directory.parts.push_back(part);
@@ -115,8 +121,8 @@ Directory ReadDirectory(const FileBytes& file, Faults& faults) {
     faults.Add(44, Format("the directory size %u leaves no room for the header and part entries",
                           directory.directorySize));
   } else if (directory.directorySize > file.Size()) {
-    faults.Add(44, Format("the directory size %u passes the end of the file",
-                          directory.directorySize));
+    faults.Add(44,
+               Format("the directory size %u passes the end of the file", directory.directorySize));
   }
   uint64_t infoEnd = std::min<uint64_t>(directory.directorySize, file.Size());
   directory.copyright = ReadInfoRef(file, 20, directory, infoEnd);

@@ -16,7 +16,7 @@ struct InfoRef {
   uint64_t at;      // where the InfoRef itself lies
   uint16_t offset;  // from the start of the info data
   uint16_t length;
-  bool inside;      // the run lies inside the info data
+  bool inside;  // the run lies inside the info data
 };
 
 struct PartEntry {

@@ -5,18 +5,25 @@
 #include "inspect/heap.h"
 #include "inspect/heap_tree.h"
 #include "objects/errors.h"
+#include "objects/ref.h"
 
 namespace {
 
-const uint32_t kNativeFunctionClasses[] = {0x132, 0x232};
+// The immediates that mark a native function's class: NOS 1's and NOS 2's.
+const uint32_t kNativeFunctionClasses[] = {0x132, Ref::kNativeFunctionClass};
 
 const char* KindText(const PrintedValue& value) {
   switch (value.kind) {
-    case PrintedValue::kFrame: return "a frame";
-    case PrintedValue::kArray: return "an array";
-    case PrintedValue::kBinary: return "a binary object";
-    case PrintedValue::kBadPointer: return "a bad pointer";
-    default: return "an immediate value";
+    case PrintedValue::kFrame:
+      return "a frame";
+    case PrintedValue::kArray:
+      return "an array";
+    case PrintedValue::kBinary:
+      return "a binary object";
+    case PrintedValue::kBadPointer:
+      return "a bad pointer";
+    default:
+      return "an immediate value";
   }
 }
 

@@ -1,6 +1,5 @@
 #include "inspect/faults.h"
 
-
 void Faults::Add(uint64_t offset, const std::string& what) {
   std::fprintf(err, "%s: 0x%llx: %s\n", package.c_str(), static_cast<unsigned long long>(offset),
                what.c_str());

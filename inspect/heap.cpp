@@ -6,6 +6,7 @@
 #include "inspect/faults.h"
 #include "inspect/file_bytes.h"
 #include "objects/errors.h"
+#include "objects/ref.h"
 #include "packaging/package.h"
 
 namespace {
@@ -95,7 +96,7 @@ uint8_t Heap::Flags(uint64_t object) const { return file.Byte(object + 3); }
 uint32_t Heap::Size(uint64_t object) const { return file.Word(object) >> 8; }
 
 bool Heap::IsSymbol(uint64_t object) const {
-  return Flags(object) == kBinary && file.Word(object + 8) == kSymbolClass;
+  return Flags(object) == kBinary && file.Word(object + 8) == Ref::kClassSymbol;
 }
 
 std::string_view Heap::SymbolName(uint64_t object) const {

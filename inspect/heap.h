@@ -15,12 +15,10 @@ class Faults;
 // extraction, however the file was made.
 class Heap {
  public:
-  // Object flag bytes.
+  // The flag byte of an object's first word, by kind.
   static constexpr uint8_t kBinary = 0x40;
   static constexpr uint8_t kArray = 0x41;
   static constexpr uint8_t kFrame = 0x43;
-  static constexpr uint32_t kNil = 0x2;
-  static constexpr uint32_t kSymbolClass = 0x55552;
 
   Heap(const FileBytes& file, Faults& faults);
 

@@ -10,6 +10,7 @@
 #include "inspect/file_bytes.h"
 #include "inspect/heap.h"
 #include "objects/errors.h"
+#include "objects/ref.h"
 #include "objects/symbol.h"
 
 namespace {
@@ -77,7 +78,7 @@ void Heap::CheckObject(uint64_t object) {
   CheckRef(object + 8);
   uint8_t flags = Flags(object);
   if (flags == kBinary) {
-    if (file.Word(object + 8) == kSymbolClass) CheckSymbol(object);
+    if (file.Word(object + 8) == Ref::kClassSymbol) CheckSymbol(object);
     return;
   }
   if (flags == kFrame) CheckFrame(object);
@@ -88,7 +89,8 @@ void Heap::CheckFrame(uint64_t frame) {
   uint64_t map;
   if (!Follow(frame + 8, map)) {
     // A bad pointer has been reported as such.
-    if ((file.Word(frame + 8) & 0x3) != 0x1) faults.Add(frame + 8, "the frame's map is not an array");
+    if ((file.Word(frame + 8) & 0x3) != 0x1)
+      faults.Add(frame + 8, "the frame's map is not an array");
     return;
   }
   if (Flags(map) != kArray) {
@@ -124,7 +126,7 @@ int64_t Heap::CheckChain(uint64_t map) {
       break;
     }
     uint32_t supermap = file.Word(at + 12);
-    if (supermap == kNil) break;
+    if (supermap == Ref::kNil) break;
     uint64_t next;
     if (!Follow(at + 12, next) || Flags(next) != kArray) {
       if ((supermap & 0x3) != 0x1 || Resolve(supermap).fault == Fault::kNone) {
@@ -148,7 +150,8 @@ int64_t Heap::CheckNames(uint64_t map) {
   for (uint32_t i = 1; i < count; ++i) {
     uint64_t at = map + 12 + 4 * i, name;
     bool pointer = (file.Word(at) & 0x3) == 0x1;
-    if (Follow(at, name) ? !IsSymbol(name) : !pointer) faults.Add(at, "the slot name is not a symbol");
+    if (Follow(at, name) ? !IsSymbol(name) : !pointer)
+      faults.Add(at, "the slot name is not a symbol");
   }
   return count - 1;
 }

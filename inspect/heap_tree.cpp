@@ -74,7 +74,8 @@ std::optional<PrintedValue> HeapTree::FindSlot(const void* frame, std::string_vi
     std::string_view slot = SlotName(frame, i);
     if (slot.data() == kBadName || slot.size() != name.size()) continue;
     bool equal = true;
-    for (size_t k = 0; k < name.size() && equal; ++k) equal = FoldCase(slot[k]) == FoldCase(name[k]);
+    for (size_t k = 0; k < name.size() && equal; ++k)
+      equal = FoldCase(slot[k]) == FoldCase(name[k]);
     if (equal) return SlotValue(frame, i);
   }
   return std::nullopt;

@@ -24,9 +24,10 @@
 namespace {
 
 int Usage() {
-  std::fputs("usage: pkginspect [--tree] PACKAGE\n"
-             "       pkginspect --extract PATH OUTPUT PACKAGE\n",
-             stderr);
+  std::fputs(
+      "usage: pkginspect [--tree] PACKAGE\n"
+      "       pkginspect --extract PATH OUTPUT PACKAGE\n",
+      stderr);
   return 2;
 }
 

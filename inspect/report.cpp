@@ -81,9 +81,10 @@ std::string InfoText(const FileBytes& file, const Directory& directory, const In
 }
 
 void PrintHeader(const Directory& d, const FileBytes& file, FILE* out) {
-  std::fprintf(out, "signature: %s\n",
-               QuotedLatin1(reinterpret_cast<const uint8_t*>(d.signature.data()),
-                           d.signature.size()).c_str());
+  std::fprintf(
+      out, "signature: %s\n",
+      QuotedLatin1(reinterpret_cast<const uint8_t*>(d.signature.data()), d.signature.size())
+          .c_str());
   std::fprintf(out, "type: %s\n", TypeText(d.type).c_str());
   std::fprintf(out, "flags: %s\n", FlagText(d.flags, "", kPackageFlags).c_str());
   std::fprintf(out, "version: %u\n", d.version);

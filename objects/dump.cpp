@@ -52,8 +52,12 @@ class ModelTree : public PrintedTree {
     if (classRef->IsClassSymbol()) {
       return {true, binary->SymbolName(), binary->SymbolHashWord(), {}, nullptr, 0};
     }
-    return {false, {}, 0, classRef->IsSymbol() ? classRef->SymbolName() : "",
-            binary->BinaryData(), static_cast<size_t>(binary->BinaryLength())};
+    return {false,
+            {},
+            0,
+            classRef->IsSymbol() ? classRef->SymbolName() : "",
+            binary->BinaryData(),
+            static_cast<size_t>(binary->BinaryLength())};
   }
 };
 

@@ -36,8 +36,8 @@ Ref* NewNativeFunction(const char* path, int32_t numArgs) {
   }
   function->SetSlot(NewSymbolRef("closure"), closure);
   function->SetSlot(NewSymbolRef("offset"), IntegerRef(0));
-  function->SetSlot(NewSymbolRef("bcFunc"),
-                    NewCodeBlock(kNativeFunctionBytecode, sizeof kNativeFunctionBytecode, NilRef(),
-                                 numArgs));
+  function->SetSlot(
+      NewSymbolRef("bcFunc"),
+      NewCodeBlock(kNativeFunctionBytecode, sizeof kNativeFunctionBytecode, NilRef(), numArgs));
   return function;
 }

@@ -57,7 +57,6 @@ class Object {
 
   // The class of a binary or array (a frame's map sits in the same place).
   Ref* GetClass() const { return _class_or_map; }
-  uint32_t GetHeader1() const { return header1; }
   int32_t GetPackageOffset() const { return packageOffset; }
 
   // Serialisation: allocate this object's run (and everything it reaches)

@@ -73,5 +73,4 @@ class Ref {
 // Plain constructors, each a new record owned by the current Package.
 Ref* IntegerRef(int32_t value);
 Ref* ImmediateRef(uint32_t word);
-Ref* TypedRef(int kind, Ref* classOrMap = nullptr, const uint8_t* data = nullptr,
-              int32_t size = 0);
+Ref* TypedRef(int kind, Ref* classOrMap = nullptr, const uint8_t* data = nullptr, int32_t size = 0);

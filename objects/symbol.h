@@ -6,7 +6,9 @@ class Ref;
 
 // Symbol names are equal when they differ only in ASCII letter case: A-Z
 // stand for a-z, and every other byte for itself.
-inline unsigned char FoldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+inline unsigned char FoldCase(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
 bool NamesEqualIgnoringCase(const char* a, const char* b);
 
 // The hash of a symbol name: the sum of its bytes taken as signed chars, with

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "objects/ref.h"
 #include "objects/symbol.h"
 
 namespace {
@@ -41,10 +42,18 @@ void AppendUtf8(std::string& text, uint32_t code) {
 // A character as text, escaped where it would not show.
 void AppendEscaped(std::string& text, uint32_t code, char quote) {
   switch (code) {
-    case '\n': text += "\\n"; return;
-    case '\t': text += "\\t"; return;
-    case '\r': text += "\\r"; return;
-    case '\\': text += "\\\\"; return;
+    case '\n':
+      text += "\\n";
+      return;
+    case '\t':
+      text += "\\t";
+      return;
+    case '\r':
+      text += "\\r";
+      return;
+    case '\\':
+      text += "\\\\";
+      return;
   }
   if (code == static_cast<uint32_t>(quote)) {
     text += '\\';
@@ -219,11 +228,21 @@ void TreePrinter::PrintBytes(const uint8_t* bytes, size_t length, int depth) {
 
 void TreePrinter::PrintImmediate(uint32_t word, int depth) {
   switch (word) {
-    case 0x2: Line(depth, "NIL"); return;
-    case 0x1A: Line(depth, "TRUE"); return;
-    case 0x32: Line(depth, "(IsCode)"); return;
-    case 0x232: Line(depth, "(IsNative)"); return;
-    case 0x55552: Line(depth, "(kClassSymbol)"); return;
+    case Ref::kNil:
+      Line(depth, "NIL");
+      return;
+    case Ref::kTrue:
+      Line(depth, "TRUE");
+      return;
+    case Ref::kCodeBlockClass:
+      Line(depth, "(IsCode)");
+      return;
+    case Ref::kNativeFunctionClass:
+      Line(depth, "(IsNative)");
+      return;
+    case Ref::kClassSymbol:
+      Line(depth, "(kClassSymbol)");
+      return;
   }
   Line(depth, Join({"<IMMEDIATE ", Hex(word, 8), ">"}));
 }

@@ -13,7 +13,16 @@
 
 // A value of a tree, as the printer sees it.
 struct PrintedValue {
-  enum Kind { kInteger, kCharacter, kImmediate, kMagicPointer, kArray, kFrame, kBinary, kBadPointer };
+  enum Kind {
+    kInteger,
+    kCharacter,
+    kImmediate,
+    kMagicPointer,
+    kArray,
+    kFrame,
+    kBinary,
+    kBadPointer
+  };
   Kind kind;
   uint32_t word = 0;             // the Ref word
   const void* object = nullptr;  // an array, frame or binary: the tree's own handle

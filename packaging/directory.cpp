@@ -27,8 +27,9 @@ void WriteInfoBytes(Package& package, uint8_t* infoRef, const uint8_t* bytes, in
   int32_t offset = package.Allocate(4, static_cast<int32_t>(RoundUp(4, length)));
   int32_t relative = offset - package.GetDataStart();
   if (length > 0xFFFF || relative > 0xFFFF) {
-    throw InputError("The package directory's info data would pass the 64 KiB its offsets "
-                     "can reach!\n");
+    throw InputError(
+        "The package directory's info data would pass the 64 KiB its offsets "
+        "can reach!\n");
   }
   package.WriteBytes(bytes, length, offset);
   StoreBig16(infoRef, static_cast<uint16_t>(relative));

@@ -54,9 +54,10 @@ int32_t Package::Allocate(int32_t alignment, int32_t size) {
   int64_t offset = RoundUp(alignment, packageDataSize);
   // Offsets and pointers of the format are signed 32-bit numbers.
   if (offset + size > INT32_MAX) {
-    throw InputError(Format("The package would be larger than %d bytes, the most its format "
-                            "can address!\n",
-                            INT32_MAX));
+    throw InputError(
+        Format("The package would be larger than %d bytes, the most its format "
+               "can address!\n",
+               INT32_MAX));
   }
   packageDataSize = static_cast<int32_t>(offset + size);
   return static_cast<int32_t>(offset);
@@ -64,21 +65,14 @@ int32_t Package::Allocate(int32_t alignment, int32_t size) {
 
 void Package::WriteBytes(const void* source, int32_t count, int32_t location) {
   if (location < 0) location = Allocate(1, count);
-  Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile,
-        89);
+  Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile, 89);
   packageData.Cover(packageDataSize);
   if (count > 0) std::memcpy(packageData.Data() + location, source, count);
 }
 
 void Package::ReferBytes(const uint8_t* source, int32_t count, int32_t location) {
-  Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile,
-        89);
+  Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile, 89);
   packageData.Refer(source, count, location);
-}
-
-const uint8_t* Package::GetPackageData() {
-  packageData.Cover(packageDataSize);
-  return packageData.Data();
 }
 
 void Package::WriteWord(uint32_t value, int32_t location) {

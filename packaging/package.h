@@ -27,7 +27,6 @@ class Part {
   void WriteEntry(int32_t firstPartStart);
 
   int32_t GetPartStart() const { return partStart; }
-  int32_t GetPartEnd() const { return partEnd; }
 
  private:
   Object* root;
@@ -67,8 +66,6 @@ class Package {
   int WritePackage(const std::string& outputPath);
 
   int32_t GetPackageDataSize() const { return packageDataSize; }
-  // The image's own buffer; runs placed by ReferBytes read as zero here.
-  const uint8_t* GetPackageData();
   int32_t GetDataStart() const { return dataStart; }
   Arena& GetArena() { return arena; }
   DataFiles& GetDataFiles() { return dataFiles; }

@@ -21,7 +21,8 @@ const int32_t kMaxContentsSlots = kMaxElements - 1;
 // The rest of a binary statement; sets `value` or returns 1.
 int ReadBinary(ScriptReader& reader, Ref*& value) {
   std::string className, fileName;
-  if (!reader.NextToken(className)) return reader.Missing("Missing the class of the binary data!\n");
+  if (!reader.NextToken(className))
+    return reader.Missing("Missing the class of the binary data!\n");
   if (!reader.NextToken(fileName)) return reader.Missing("Missing the name of the binary file!\n");
   value = LoadBinaryFile(NewSymbolRef(className.c_str()), fileName.c_str());
   return 0;
