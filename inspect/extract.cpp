@@ -1,5 +1,6 @@
 #include "inspect/extract.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "inspect/heap.h"
@@ -81,11 +82,13 @@ bool IsNativeFunction(const HeapTree& tree, const PrintedValue& value) {
 
 Extracted FollowPath(const Heap& heap, const HeapTree& tree, std::string_view path) {
   Extracted result;
-  if (heap.Roots().empty() || heap.Roots().front().part != 0) {
+  auto partZero = std::find_if(heap.Roots().begin(), heap.Roots().end(),
+                               [](const Heap::Root& root) { return root.part == 0; });
+  if (partZero == heap.Roots().end()) {
     result.error = "part 0 has no objects to follow the path into";
     return result;
   }
-  PrintedValue root = tree.Root(heap.Roots().front().offset);
+  PrintedValue root = tree.Root(partZero->offset);
   if (tree.NumberOfElements(root.object) == 0) {
     result.error = "part 0's root array is empty";
     return result;

@@ -16,7 +16,7 @@
 namespace {
 // Real chains of supermaps are a few maps long; a longer one is refused
 // rather than followed at a cost that grows with every frame using it.
-const size_t kLongestChain = 256;
+const size_t kLongestChain = 64;
 
 // Tools differ in whether they sum a name's bytes above 0x7F as signed or
 // unsigned; either hash is taken.

@@ -15,12 +15,12 @@ void* Arena::Allocate(size_t size) {
     }
   }
   if (size >= kOwnBlockFrom) {
-    blocks.emplace_back(new std::byte[size]);
-    return blocks.back().get();
+    blocks.emplace_back(size);
+    return blocks.back().Data();
   }
   if (size > left) {
-    blocks.emplace_back(new std::byte[kBlockSize]);
-    next = blocks.back().get();
+    blocks.emplace_back(kBlockSize);
+    next = blocks.back().Data();
     left = kBlockSize;
   }
   void* result = next;

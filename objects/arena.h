@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "objects/pages.h"
 
 // Hands out the memory that a package's tree is built from (Refs, Objects,
 // symbol names, element storage) from large blocks, so that a record costs its
@@ -38,7 +39,7 @@ class Arena {
   struct FreeRecord {
     FreeRecord* next;
   };
-  std::vector<std::unique_ptr<std::byte[]>> blocks;
+  std::vector<Pages> blocks;
   std::byte* next = nullptr;
   size_t left = 0;
   FreeRecord* recycled[kLargestRecycled / kAlignment + 1] = {};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "objects/arena.h"
 #include "objects/errors.h"
 #include "objects/object.h"
 
@@ -20,6 +21,9 @@ namespace {
 // costs more than the copy; above it a package of at most 2 GiB stays far
 // below the kernel's limit on the number of mappings.
 const size_t kMapFrom = 64 * 1024;
+// Files up to this size go into the arena, which hands a replaced one's
+// memory out again.
+const size_t kArenaUpTo = 256;
 
 [[noreturn]] void CannotRead(const char* path, const char* reason) {
   throw InputError(Format("Couldn't read data file [%s]: %s!\n", path, reason));
@@ -109,6 +113,12 @@ DataFiles::Loaded DataFiles::Load(const char* path) {
     file.bytes = ReadToEnd(fd, path, file.length).release();
   } else if (status.st_size > kMaxBinaryLength) {
     TooLarge(path);
+  } else if (static_cast<size_t>(status.st_size) <= kArenaUpTo) {
+    size_t length = static_cast<size_t>(status.st_size);
+    uint8_t* bytes = arena.MakeArray<uint8_t>(length);
+    size_t got = ReadUpTo(fd, path, bytes, length);
+    if (got != length) CannotRead(path, Format("only %zu of its %zu bytes could be read", got, length).c_str());
+    return {bytes, static_cast<int32_t>(length), kInArena};
   } else {
     file.length = static_cast<size_t>(status.st_size);
     if (file.length >= kMapFrom) {
@@ -131,7 +141,13 @@ uint32_t DataFiles::Keep(File file) {
   return static_cast<uint32_t>(files.size());
 }
 
-void DataFiles::Release(uint32_t number) { Free(files[number - 1]); }
+void DataFiles::Release(const Loaded& file) {
+  if (file.number == kInArena) {
+    arena.Recycle(const_cast<uint8_t*>(file.bytes), file.length);
+  } else {
+    Free(files[file.number - 1]);
+  }
+}
 
 void DataFiles::Free(File& file) {
   if (file.mapped) {

@@ -4,13 +4,19 @@
 #include <cstdint>
 #include <vector>
 
+class Arena;
+
 // The bytes of the data files that a package is built from, each kept until
 // the package is dropped or its slot is given another value. A small file is
-// read into memory of its own; a large one is mapped, so that its bytes go
-// from the page cache to the package file without a copy of ours.
+// read into the package's arena, a larger one into memory of its own; a large
+// one is mapped, so that its bytes go from the page cache to the package file
+// without a copy of ours.
 class DataFiles {
  public:
-  DataFiles() = default;
+  // The number of every file read into the arena.
+  static constexpr uint32_t kInArena = UINT32_MAX;
+
+  explicit DataFiles(Arena& arena) : arena(arena) {}
   DataFiles(const DataFiles&) = delete;
   DataFiles& operator=(const DataFiles&) = delete;
   ~DataFiles();
@@ -24,7 +30,7 @@ class DataFiles {
   // large for a binary object, throws an InputError naming it.
   Loaded Load(const char* path);
   // Frees a file's bytes; nothing may use them afterwards.
-  void Release(uint32_t number);
+  void Release(const Loaded& file);
 
  private:
   struct File {
@@ -35,5 +41,6 @@ class DataFiles {
   uint32_t Keep(File file);
   static void Free(File& file);
 
+  Arena& arena;
   std::vector<File> files;
 };

@@ -16,7 +16,8 @@ void Object::Discard() {
   Arena& arena = CurrentArena();
   if (IsBinary()) {
     if (data.binary.file != 0) {
-      CurrentPackage().GetDataFiles().Release(data.binary.file);
+      CurrentPackage().GetDataFiles().Release(
+          {data.binary.bytes, static_cast<int32_t>(BinaryLength()), data.binary.file});
     } else if (_class_or_map->IsClassSymbol()) {
       arena.Recycle(const_cast<uint8_t*>(data.binary.bytes), BinaryLength());
     }

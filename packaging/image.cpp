@@ -1,19 +1,14 @@
 #include "packaging/image.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
-
-void Image::FreeBuffer::operator()(uint8_t* bytes) const { std::free(bytes); }
 
 void Image::Cover(size_t size) {
   if (size <= covered) return;
-  // Fresh zeroed memory rather than realloc: the large sizing comes once,
-  // after the directory, and only the directory's few bytes move.
-  std::unique_ptr<uint8_t, FreeBuffer> grown(static_cast<uint8_t*>(std::calloc(size, 1)));
-  if (!grown) throw std::bad_alloc();
-  if (covered > 0) std::memcpy(grown.get(), buffer.get(), covered);
+  // The large sizing comes once, after the directory, and only the
+  // directory's few bytes move.
+  Pages grown(size);
+  if (covered > 0) std::memcpy(grown.Data(), buffer.Data(), covered);
   buffer = std::move(grown);
   covered = size;
 }
@@ -31,10 +26,10 @@ std::vector<Piece> Image::Pieces(size_t size) const {
   size_t at = 0;
   for (const Referred& run : runs) {
     if (run.location < at) continue;
-    if (run.location > at) pieces.push_back({buffer.get() + at, run.location - at});
+    if (run.location > at) pieces.push_back({Data() + at, run.location - at});
     pieces.push_back({run.bytes, run.count});
     at = run.location + run.count;
   }
-  if (at < size) pieces.push_back({buffer.get() + at, size - at});
+  if (at < size) pieces.push_back({Data() + at, size - at});
   return pieces;
 }

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
+#include "objects/pages.h"
 #include "packaging/output_file.h"
 
 // The bytes of the package file under construction. The buffer is sized when
@@ -17,22 +17,19 @@ class Image {
  public:
   // Makes the buffer hold at least `size` bytes; new ones read as zero.
   void Cover(size_t size);
-  uint8_t* Data() { return buffer.get(); }
+  uint8_t* Data() const { return reinterpret_cast<uint8_t*>(buffer.Data()); }
   // The run at `location` is `count` bytes at `bytes`, which are not copied.
   void Refer(const uint8_t* bytes, size_t count, size_t location);
   // The first `size` bytes of the image, in order.
   std::vector<Piece> Pieces(size_t size) const;
 
  private:
-  struct FreeBuffer {
-    void operator()(uint8_t* bytes) const;
-  };
   struct Referred {
     size_t location;
     const uint8_t* bytes;
     size_t count;
   };
-  std::unique_ptr<uint8_t, FreeBuffer> buffer;
+  Pages buffer{0};
   size_t covered = 0;
   std::vector<Referred> referred;
 };

@@ -77,7 +77,7 @@ class Package {
 
  private:
   Arena arena;
-  DataFiles dataFiles;
+  DataFiles dataFiles{arena};
   int32_t headerLocation = 0;
   int32_t directorySize = 0;
   int32_t nParts = 0;

@@ -1,0 +1,23 @@
+#include "objects/pages.h"
+
+#include <sys/mman.h>
+
+#include <new>
+#include <utility>
+
+Pages::Pages(size_t size) : size(size) {
+  void* mapped = ::mmap(nullptr, size ? size : 1, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  bytes = static_cast<std::byte*>(mapped);
+}
+
+Pages& Pages::operator=(Pages&& other) noexcept {
+  std::swap(bytes, other.bytes);
+  std::swap(size, other.size);
+  return *this;
+}
+
+Pages::~Pages() {
+  if (bytes) ::munmap(bytes, size ? size : 1);
+}
