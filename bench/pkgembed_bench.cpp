@@ -38,6 +38,11 @@ struct Sample {
 
 std::string dir;
 
+std::string Numbered(const char* prefix, int number) {
+  std::string name = prefix;
+  return name += std::to_string(number);
+}
+
 // posix_spawn, so that the child does not start as a copy of this process
 // and its peak resident size is its own.
 Sample Time(const Command& command) {
@@ -141,17 +146,17 @@ int main(int argc, char** argv) {
   const size_t kLargest = 16777203;
 
   std::printf("generating inputs in %s\n", dir.c_str());
-  for (int i = 0; i < 8; ++i) WriteData("large" + std::to_string(i), kLargest, i);
+  for (int i = 0; i < 8; ++i) WriteData(Numbered("large", i), kLargest, i);
   WriteData("small", 16, 99);
-  for (int i = 0; i < 10000; ++i) WriteData("k" + std::to_string(i), 1024, i);
+  for (int i = 0; i < 10000; ++i) WriteData(Numbered("k", i), 1024, i);
 
   std::string one = Script("a.script", 1, 1, [](int) { return "large0"; });
   Result a = Compare(pkgembed(one), {{"cat", "large0"}, "/dev/null", dir + "/ref.out"}, runs);
   Print("(a) one 16 MB file", a, "ratio <= 4, peak <= 2.1 x 16 MiB + 16 MiB = 49.6 MiB");
 
-  std::string eight = Script("b.script", 8, 8, [](int i) { return "large" + std::to_string(i); });
+  std::string eight = Script("b.script", 8, 8, [](int i) { return Numbered("large", i); });
   Command catEight{{"cat"}, "/dev/null", dir + "/ref.out"};
-  for (int i = 0; i < 8; ++i) catEight.argv.push_back("large" + std::to_string(i));
+  for (int i = 0; i < 8; ++i) catEight.argv.push_back(Numbered("large", i));
   Result b = Compare(pkgembed(eight), catEight, runs);
   Print("(b) eight 16 MB files", b, "ratio <= 4, peak <= 2.1 x 128 MiB + 16 MiB = 284.8 MiB");
 
@@ -164,14 +169,14 @@ int main(int argc, char** argv) {
   for (int count : {50000, 100000, 200000}) {
     std::string script = Script("d.script", count, count, [](int) { return "small"; });
     Result d = Compare(pkgembed(script), heads, runs);
-    std::string name = "(d) " + std::to_string(count) + " slots";
+    std::string name = Numbered("(d) ", count) + " slots";
     Print(name.c_str(), d, previous > 0 ? "growth <= 2.3 per doubling" : "");
     if (previous > 0) std::printf("%-34s growth %.2f\n", "", d.seconds / previous);
     previous = d.seconds;
   }
 
   std::string files =
-      Script("e.script", 10000, 10000, [](int i) { return "k" + std::to_string(i); });
+      Script("e.script", 10000, 10000, [](int i) { return Numbered("k", i); });
   Command catFiles{{"xargs", "cat"}, "", dir + "/ref.out"};
   std::ofstream fileList(dir + "/files");
   for (int i = 0; i < 10000; ++i) fileList << "k" << i << "\n";

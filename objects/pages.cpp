@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
-Pages::Pages(size_t size) : size(size) {
-  void* mapped = ::mmap(nullptr, size ? size : 1, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+Pages::Pages(size_t size, Use use) : size(size) {
+  int flags = MAP_PRIVATE | MAP_ANONYMOUS | (use == kWhole ? MAP_POPULATE : 0);
+  void* mapped = ::mmap(nullptr, size ? size : 1, PROT_READ | PROT_WRITE, flags, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   bytes = static_cast<std::byte*>(mapped);
 }

@@ -6,8 +6,8 @@
 void Image::Cover(size_t size) {
   if (size <= covered) return;
   // The large sizing comes once, after the directory, and only the
-  // directory's few bytes move.
-  Pages grown(size);
+  // directory's few bytes move. The runs of large data files are holes.
+  Pages grown(size, Pages::kWithHoles);
   if (covered > 0) std::memcpy(grown.Data(), buffer.Data(), covered);
   buffer = std::move(grown);
   covered = size;
