@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -53,7 +54,7 @@ std::vector<std::string> ListDir(const std::string& path) {
 
 ToolResult RunTool(const std::string& tool, const std::string& dir,
                    const std::vector<std::string>& args, const std::string& program,
-                   long memoryLimit) {
+                   Limits limits) {
   TempDir capture;
   std::string outPath = capture / "out", errPath = capture / "err";
   pid_t child = fork();
@@ -65,10 +66,15 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    struct rlimit limit = {static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
-    if (memoryLimit > 0) setrlimit(RLIMIT_AS, &limit);
-    alarm(60);  // a hang fails its own case, not the whole suite
-    if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    for (auto [resource, bound] :
+         {std::pair{RLIMIT_AS, limits.memory}, {RLIMIT_FSIZE, limits.fileSize}}) {
+      struct rlimit limit = {static_cast<rlim_t>(bound), static_cast<rlim_t>(bound)};
+      if (bound > 0) setrlimit(resource, &limit);
+    }
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+    alarm(60);                 // a hang fails its own case, not the whole suite
+    if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+      _exit(127);
     execv(tool.c_str(), argv.data());
     _exit(127);
   }

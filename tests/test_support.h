@@ -34,11 +34,15 @@ struct ToolResult {
 };
 
 // Runs `tool` (a path) in `dir`; `program` is what it receives as its own
-// path. A run gets a minute; a memory limit, if given, bounds its address
-// space.
+// path. A run gets a minute. Limits, where given, bound its address space and
+// the size of the files it writes.
+struct Limits {
+  long memory = 0;
+  long fileSize = 0;
+};
 ToolResult RunTool(const std::string& tool, const std::string& dir,
                    const std::vector<std::string>& args, const std::string& program,
-                   long memoryLimit = 0);
+                   Limits limits = {});
 
 // pkginspect run in this process on a package's bytes: the status, what it
 // printed, and the offsets of the faults it reported.

@@ -28,6 +28,7 @@ struct Scenario {
   bool inspect = false;                 // pkginspect on the package pkgembed built first
   const char* copy = nullptr;           // a file the run writes, holding "d"
   long memoryLimitMb = 0;
+  long fileSizeLimit = 0;
 };
 
 std::string Usage(const std::string& program) {
@@ -58,7 +59,8 @@ void RunScenario(const Scenario& s) {
   }
   std::vector<std::string> before = ListDir(dir.Path());
   ToolResult result = RunTool(s.inspect ? PKGINSPECT_PATH : PKGEMBED_PATH, dir.Path(), s.args,
-                              s.inspect ? "pkginspect" : s.program, s.memoryLimitMb << 20);
+                              s.inspect ? "pkginspect" : s.program,
+                              {s.memoryLimitMb << 20, s.fileSizeLimit});
   EXPECT_EQ(result.status, s.status);
   if (s.outGolden) {
     EXPECT_EQ(result.out, ReadFile(GOLDEN_DIR "/" + std::string(s.outGolden)));
@@ -107,6 +109,8 @@ TEST(ToolTest, Scenarios) {
       {"output in a missing directory",
        {.args = {"missing/out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [missing/out.pkg]: No such file or directory\n"}},
       {"output is a directory", {.args = {"folder", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [folder]: Is a directory\n"}},
+      {"disk full while an existing package is replaced",
+       {.args = {"out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [out.pkg]: File too large\n", .fileSizeLimit = 1024}},
       {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n"}},
       {"pkginspect: wrong arguments",
        {.args = {"--tree"}, .status = 2, .err = "usage: pkginspect [--tree] PACKAGE\n       pkginspect --extract PATH OUTPUT PACKAGE\n", .inspect = true}},
