@@ -1,3 +1,12 @@
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "inspect/inspect_command.h"
 
-int main(int argc, char** argv) { return RunInspect(argc, argv); }
+int main(int argc, char** argv) {
+  // A report can be long: into a file or a pipe it goes in large writes.
+  static char buffer[1 << 18];
+  if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  return RunInspect(argc, argv);
+}
