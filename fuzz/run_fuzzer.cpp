@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/scratch_dir.h"
-#include "inspect/inspect_command.h"
+#include "reader/reader_command.h"
 #include "tool/command_line.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -1,4 +1,4 @@
-#include "inspect/inspect_command.h"
+#include "reader/reader_command.h"
 
 #include <sys/stat.h>
 
@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "inspect/directory.h"
-#include "inspect/extract.h"
-#include "inspect/faults.h"
-#include "inspect/file_bytes.h"
-#include "inspect/heap.h"
-#include "inspect/heap_tree.h"
-#include "inspect/report.h"
+#include "reader/directory.h"
+#include "reader/extract.h"
+#include "reader/faults.h"
+#include "reader/file_bytes.h"
+#include "reader/heap.h"
+#include "reader/heap_tree.h"
+#include "reader/report.h"
 #include "objects/errors.h"
 #include "objects/unique_file.h"
 #include "packaging/output_file.h"

@@ -1,6 +1,6 @@
-#include "inspect/heap_tree.h"
+#include "reader/heap_tree.h"
 
-#include "inspect/file_bytes.h"
+#include "reader/file_bytes.h"
 #include "objects/symbol.h"
 
 namespace {

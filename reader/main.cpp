@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "inspect/inspect_command.h"
+#include "reader/reader_command.h"
 
 int main(int argc, char** argv) {
   // A report can be long: into a file or a pipe it goes in large writes.

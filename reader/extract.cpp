@@ -1,10 +1,10 @@
-#include "inspect/extract.h"
+#include "reader/extract.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "inspect/heap.h"
-#include "inspect/heap_tree.h"
+#include "reader/heap.h"
+#include "reader/heap_tree.h"
 #include "objects/errors.h"
 #include "objects/ref.h"
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "inspect/faults.h"
-#include "inspect/file_bytes.h"
-#include "inspect/heap.h"
+#include "reader/faults.h"
+#include "reader/file_bytes.h"
+#include "reader/heap.h"
 #include "objects/errors.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"

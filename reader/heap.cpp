@@ -1,10 +1,10 @@
-#include "inspect/heap.h"
+#include "reader/heap.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "inspect/faults.h"
-#include "inspect/file_bytes.h"
+#include "reader/faults.h"
+#include "reader/file_bytes.h"
 #include "objects/errors.h"
 #include "objects/ref.h"
 #include "packaging/package.h"

@@ -1,4 +1,4 @@
-#include "inspect/faults.h"
+#include "reader/faults.h"
 
 void Faults::Add(uint64_t offset, const std::string& what) {
   std::fprintf(err, "%s: 0x%llx: %s\n", package.c_str(), static_cast<unsigned long long>(offset),

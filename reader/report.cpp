@@ -1,11 +1,11 @@
-#include "inspect/report.h"
+#include "reader/report.h"
 
 #include <string>
 
-#include "inspect/directory.h"
-#include "inspect/file_bytes.h"
-#include "inspect/heap.h"
-#include "inspect/heap_tree.h"
+#include "reader/directory.h"
+#include "reader/file_bytes.h"
+#include "reader/heap.h"
+#include "reader/heap_tree.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "inspect/inspect_command.h"
+#include "reader/reader_command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* sink = std::fopen("/dev/null", "w");

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "inspect/heap.h"
+#include "reader/heap.h"
 #include "objects/tree_printer.h"
 
 // The objects of a package file as the tree printer sees them, after the

@@ -1,9 +1,9 @@
-#include "inspect/directory.h"
+#include "reader/directory.h"
 
 #include <algorithm>
 
-#include "inspect/faults.h"
-#include "inspect/file_bytes.h"
+#include "reader/faults.h"
+#include "reader/file_bytes.h"
 #include "objects/errors.h"
 
 namespace {
