@@ -41,19 +41,13 @@ void AppendUtf8(std::string& text, uint32_t code) {
 
 // A character as text, escaped where it would not show.
 void AppendEscaped(std::string& text, uint32_t code, char quote) {
-  switch (code) {
-    case '\n':
-      text += "\\n";
+  static const std::pair<uint32_t, const char*> kEscapes[] = {
+      {'\n', "\\n"}, {'\t', "\\t"}, {'\r', "\\r"}, {'\\', "\\\\"}};
+  for (const auto& [escaped, escape] : kEscapes) {
+    if (code == escaped) {
+      text += escape;
       return;
-    case '\t':
-      text += "\\t";
-      return;
-    case '\r':
-      text += "\\r";
-      return;
-    case '\\':
-      text += "\\\\";
-      return;
+    }
   }
   if (code == static_cast<uint32_t>(quote)) {
     text += '\\';
@@ -227,22 +221,15 @@ void TreePrinter::PrintBytes(const uint8_t* bytes, size_t length, int depth) {
 }
 
 void TreePrinter::PrintImmediate(uint32_t word, int depth) {
-  switch (word) {
-    case Ref::kNil:
-      Line(depth, "NIL");
-      return;
-    case Ref::kTrue:
-      Line(depth, "TRUE");
-      return;
-    case Ref::kCodeBlockClass:
-      Line(depth, "(IsCode)");
-      return;
-    case Ref::kNativeFunctionClass:
-      Line(depth, "(IsNative)");
-      return;
-    case Ref::kClassSymbol:
-      Line(depth, "(kClassSymbol)");
-      return;
+  static const std::pair<uint32_t, const char*> kNames[] = {
+      {Ref::kNil, "NIL"},
+      {Ref::kTrue, "TRUE"},
+      {Ref::kCodeBlockClass, "(IsCode)"},
+      {Ref::kNativeFunctionClass, "(IsNative)"},
+      {Ref::kClassSymbol, "(kClassSymbol)"},
+  };
+  for (const auto& [immediate, name] : kNames) {
+    if (word == immediate) return Line(depth, name);
   }
   Line(depth, Join({"<IMMEDIATE ", Hex(word, 8), ">"}));
 }
