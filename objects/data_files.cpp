@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "objects/arena.h"
 #include "objects/errors.h"
@@ -36,7 +38,9 @@ const size_t kArenaUpTo = 256;
 
 struct FdCloser {
   int fd;
-  ~FdCloser() { ::close(fd); }
+  ~FdCloser() {
+    if (fd >= 0) ::close(fd);
+  }
 };
 
 struct FreeBytes {
@@ -95,6 +99,12 @@ Buffer ReadToEnd(int fd, const char* path, size_t& length) {
 
 }  // namespace
 
+DataFiles::DataFiles(Arena& arena) : arena(arena) {
+  // Half of what the process may open, so that nothing else runs short.
+  struct rlimit limit;
+  mostOpenFiles = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur / 2 : 0;
+}
+
 DataFiles::~DataFiles() {
   for (File& file : files) Free(file);
 }
@@ -106,7 +116,7 @@ DataFiles::Loaded DataFiles::Load(const char* path) {
   struct stat status;
   if (::fstat(fd, &status) != 0) CannotRead(path, std::strerror(errno));
   if (S_ISDIR(status.st_mode)) CannotRead(path, std::strerror(EISDIR));
-  File file{nullptr, 0, false};
+  File file{nullptr, 0, false, -1};
   // Files of /proc and the like say they are empty and are not: like pipes
   // and devices they are read to their end.
   if (!S_ISREG(status.st_mode) || status.st_size == 0) {
@@ -117,13 +127,18 @@ DataFiles::Loaded DataFiles::Load(const char* path) {
     size_t length = static_cast<size_t>(status.st_size);
     uint8_t* bytes = arena.MakeArray<uint8_t>(length);
     size_t got = ReadUpTo(fd, path, bytes, length);
-    if (got != length) CannotRead(path, Format("only %zu of its %zu bytes could be read", got, length).c_str());
+    if (got != length)
+      CannotRead(path, Format("only %zu of its %zu bytes could be read", got, length).c_str());
     return {bytes, static_cast<int32_t>(length), kInArena};
   } else {
     file.length = static_cast<size_t>(status.st_size);
     if (file.length >= kMapFrom) {
       void* mapped = ::mmap(nullptr, file.length, PROT_READ, MAP_PRIVATE, fd, 0);
-      if (mapped != MAP_FAILED) file = {mapped, file.length, true};
+      if (mapped != MAP_FAILED) file = {mapped, file.length, true, -1};
+      if (file.mapped && openFiles < mostOpenFiles) {
+        std::swap(file.fd, closer.fd);
+        ++openFiles;
+      }
     }
     if (!file.mapped) file.bytes = ReadMeasured(fd, path, file.length).release();
   }
@@ -149,11 +164,19 @@ void DataFiles::Release(const Loaded& file) {
   }
 }
 
+int DataFiles::Descriptor(uint32_t number) const {
+  return number == kInArena ? -1 : files[number - 1].fd;
+}
+
 void DataFiles::Free(File& file) {
   if (file.mapped) {
     ::munmap(file.bytes, file.length);
   } else {
     std::free(file.bytes);
   }
-  file = {nullptr, 0, false};
+  if (file.fd >= 0) {
+    ::close(file.fd);
+    --openFiles;
+  }
+  file = {nullptr, 0, false, -1};
 }

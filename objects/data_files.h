@@ -9,14 +9,14 @@ class Arena;
 // The bytes of the data files that a package is built from, each kept until
 // the package is dropped or its slot is given another value. A small file is
 // read into the package's arena, a larger one into memory of its own; a large
-// one is mapped, so that its bytes go from the page cache to the package file
-// without a copy of ours.
+// one is mapped and kept open, so that the kernel can copy it into the package
+// file without a copy of ours.
 class DataFiles {
  public:
   // The number of every file read into the arena.
   static constexpr uint32_t kInArena = UINT32_MAX;
 
-  explicit DataFiles(Arena& arena) : arena(arena) {}
+  explicit DataFiles(Arena& arena);
   DataFiles(const DataFiles&) = delete;
   DataFiles& operator=(const DataFiles&) = delete;
   ~DataFiles();
@@ -31,16 +31,21 @@ class DataFiles {
   Loaded Load(const char* path);
   // Frees a file's bytes; nothing may use them afterwards.
   void Release(const Loaded& file);
+  // The open descriptor of a large file, or -1.
+  int Descriptor(uint32_t number) const;
 
  private:
   struct File {
     void* bytes;
     size_t length;
     bool mapped;
+    int fd;
   };
   uint32_t Keep(File file);
-  static void Free(File& file);
+  void Free(File& file);
 
   Arena& arena;
   std::vector<File> files;
+  size_t openFiles = 0;
+  size_t mostOpenFiles;  // beyond it, large files are only mapped
 };

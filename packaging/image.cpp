@@ -13,8 +13,8 @@ void Image::Cover(size_t size) {
   covered = size;
 }
 
-void Image::Refer(const uint8_t* bytes, size_t count, size_t location) {
-  if (count > 0) referred.push_back({location, bytes, count});
+void Image::Refer(const uint8_t* bytes, size_t count, size_t location, int fd) {
+  if (count > 0) referred.push_back({location, {bytes, count, fd}});
 }
 
 std::vector<Piece> Image::Pieces(size_t size) const {
@@ -27,8 +27,8 @@ std::vector<Piece> Image::Pieces(size_t size) const {
   for (const Referred& run : runs) {
     if (run.location < at) continue;
     if (run.location > at) pieces.push_back({Data() + at, run.location - at});
-    pieces.push_back({run.bytes, run.count});
-    at = run.location + run.count;
+    pieces.push_back(run.piece);
+    at = run.location + run.piece.count;
   }
   if (at < size) pieces.push_back({Data() + at, size - at});
   return pieces;

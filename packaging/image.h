@@ -18,16 +18,16 @@ class Image {
   // Makes the buffer hold at least `size` bytes; new ones read as zero.
   void Cover(size_t size);
   uint8_t* Data() const { return reinterpret_cast<uint8_t*>(buffer.Data()); }
-  // The run at `location` is `count` bytes at `bytes`, which are not copied.
-  void Refer(const uint8_t* bytes, size_t count, size_t location);
+  // The run at `location` is `count` bytes at `bytes`, which are not copied;
+  // `fd`, if open, is a file that begins with them.
+  void Refer(const uint8_t* bytes, size_t count, size_t location, int fd);
   // The first `size` bytes of the image, in order.
   std::vector<Piece> Pieces(size_t size) const;
 
  private:
   struct Referred {
     size_t location;
-    const uint8_t* bytes;
-    size_t count;
+    Piece piece;
   };
   Pages buffer{0};
   size_t covered = 0;

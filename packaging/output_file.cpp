@@ -1,6 +1,7 @@
 #include "packaging/output_file.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -20,13 +21,9 @@ namespace {
   throw OutputError(Format("Couldn't write [%s]: %s\n", path.c_str(), std::strerror(error)));
 }
 
-// Writes all the pieces to `fd`, many to a call, going on after short writes
-// and interruptions.
-bool WriteAll(int fd, const std::vector<Piece>& pieces) {
-  std::vector<iovec> vectors;
-  for (const Piece& piece : pieces) {
-    if (piece.count > 0) vectors.push_back({const_cast<uint8_t*>(piece.bytes), piece.count});
-  }
+// Writes runs of memory to `fd`, many to a call, going on after short
+// writes and interruptions.
+bool WriteVectors(int fd, std::vector<iovec> vectors) {
   size_t next = 0;
   while (next < vectors.size()) {
     int count = static_cast<int>(std::min<size_t>(vectors.size() - next, IOV_MAX));
@@ -45,6 +42,38 @@ bool WriteAll(int fd, const std::vector<Piece>& pieces) {
     }
   }
   return true;
+}
+
+// Has the kernel copy a file's first bytes to `fd`; from memory where it
+// cannot. A file that has become shorter fails the write.
+bool CopyFile(int fd, const Piece& piece) {
+  off_t offset = 0;
+  while (static_cast<size_t>(offset) < piece.count) {
+    ssize_t sent = ::sendfile(fd, piece.fd, &offset, piece.count - static_cast<size_t>(offset));
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
+      return WriteVectors(fd, {{const_cast<uint8_t*>(piece.bytes) + offset,
+                                piece.count - static_cast<size_t>(offset)}});
+    }
+    if (sent <= 0) {
+      if (sent == 0) errno = EIO;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::vector<Piece>& pieces) {
+  std::vector<iovec> vectors;
+  for (const Piece& piece : pieces) {
+    if (piece.fd < 0) {
+      if (piece.count > 0) vectors.push_back({const_cast<uint8_t*>(piece.bytes), piece.count});
+      continue;
+    }
+    if (!WriteVectors(fd, std::move(vectors)) || !CopyFile(fd, piece)) return false;
+    vectors.clear();
+  }
+  return WriteVectors(fd, std::move(vectors));
 }
 
 // Devices and pipes cannot be replaced by a rename; they get the bytes as

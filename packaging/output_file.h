@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
-// A run of bytes of the file, in memory.
+// A run of bytes of the file, in memory. Where `fd` is open, the run is also
+// the first `count` bytes of that file, which the kernel copies itself.
 struct Piece {
   const uint8_t* bytes;
   size_t count;
+  int fd = -1;
 };
 
 // Writes a finished package, the pieces one after another, to `path` so that

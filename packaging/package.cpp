@@ -70,9 +70,9 @@ void Package::WriteBytes(const void* source, int32_t count, int32_t location) {
   if (count > 0) std::memcpy(packageData.Data() + location, source, count);
 }
 
-void Package::ReferBytes(const uint8_t* source, int32_t count, int32_t location) {
+void Package::ReferBytes(const uint8_t* source, int32_t count, int32_t location, int fd) {
   Check(int64_t{location} + count <= packageDataSize, "location+count<=packageDataSize", kFile, 89);
-  packageData.Refer(source, count, location);
+  packageData.Refer(source, count, location, fd);
 }
 
 void Package::WriteWord(uint32_t value, int32_t location) {

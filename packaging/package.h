@@ -57,8 +57,9 @@ class Package {
   int32_t Allocate(int32_t alignment, int32_t size);
   // Copies bytes into the image; a negative location appends them.
   void WriteBytes(const void* source, int32_t count, int32_t location);
-  // Places bytes that stay where they are until the package is written.
-  void ReferBytes(const uint8_t* source, int32_t count, int32_t location);
+  // Places bytes that stay where they are until the package is written; `fd`,
+  // if open, is a file that begins with them.
+  void ReferBytes(const uint8_t* source, int32_t count, int32_t location, int fd);
   // Writes a 32-bit number big-endian at `location`.
   void WriteWord(uint32_t value, int32_t location);
 

@@ -45,11 +45,12 @@ void Object::Write() const {
   package.WriteWord(header2, packageOffset + 4);
   switch (header1 & 0x3) {
     case kBinary:
-      // A large data file's bytes go to the file from where they lie; small
-      // ones cost less to copy than to keep track of.
+      // A large data file's bytes go to the package file from where they
+      // lie; small ones cost less to copy than to keep track of.
       if (data.binary.file != 0 && (header1 >> 8) >= kReferFrom) {
         package.ReferBytes(data.binary.bytes, static_cast<int32_t>(header1 >> 8),
-                           packageOffset + kObjectHeaderSize);
+                           packageOffset + kObjectHeaderSize,
+                           package.GetDataFiles().Descriptor(data.binary.file));
       } else {
         package.WriteBytes(data.binary.bytes, static_cast<int32_t>(header1 >> 8),
                            packageOffset + kObjectHeaderSize);

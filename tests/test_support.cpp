@@ -66,8 +66,9 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
     int in = open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    for (auto [resource, bound] :
-         {std::pair{RLIMIT_AS, limits.memory}, {RLIMIT_FSIZE, limits.fileSize}}) {
+    for (auto [resource, bound] : {std::pair{RLIMIT_AS, limits.memory},
+                                   {RLIMIT_FSIZE, limits.fileSize},
+                                   {RLIMIT_NOFILE, limits.openFiles}}) {
       struct rlimit limit = {static_cast<rlim_t>(bound), static_cast<rlim_t>(bound)};
       if (bound > 0) setrlimit(resource, &limit);
     }
@@ -75,6 +76,7 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
     alarm(60);                 // a hang fails its own case, not the whole suite
     if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
       _exit(127);
+    for (int fd = 3; fd < 256; ++fd) close(fd);  // the tool starts with the standard three only
     execv(tool.c_str(), argv.data());
     _exit(127);
   }

@@ -34,11 +34,12 @@ struct ToolResult {
 };
 
 // Runs `tool` (a path) in `dir`; `program` is what it receives as its own
-// path. A run gets a minute. Limits, where given, bound its address space and
-// the size of the files it writes.
+// path. A run gets a minute. Limits, where given, bound its address space,
+// the size of the files it writes and the number it may open.
 struct Limits {
   long memory = 0;
   long fileSize = 0;
+  long openFiles = 0;
 };
 ToolResult RunTool(const std::string& tool, const std::string& dir,
                    const std::vector<std::string>& args, const std::string& program,

@@ -159,6 +159,22 @@ TEST(ToolTest, FaultyInputStopsWithItsMessage) {
   RunScenario({.args = {"out.pkg", "Bad:SIG", "folder"}, .out = "Couldn't load [folder]!\n"});
 }
 
+// Past half the open-file limit, large data files are written from their
+// mappings instead of copied by the kernel: the package is the same.
+TEST(ToolTest, FewOpenFilesMakeTheSamePackage) {
+  TempDir dir;
+  WriteFile(dir / "big.bin", std::string(70000, 'b') + "end");
+  std::string script;
+  for (char slot = 'a'; slot < 'i'; ++slot) script += std::string("makeSlot ") + slot + " binary b big.bin\n";
+  WriteFile(dir / "contents.script", script);
+  const std::vector<std::string> args = {"new.pkg", "Big:SIG", "contents.script"};
+  ASSERT_EQ(RunTool(PKGEMBED_PATH, dir.Path(), args, "pkgembed").status, 0);
+  std::string copied = ReadFile(dir / "new.pkg");
+  ASSERT_EQ(RunTool(PKGEMBED_PATH, dir.Path(), args, "pkgembed", {.openFiles = 12}).status, 0);
+  EXPECT_TRUE(ReadFile(dir / "new.pkg") == copied);
+  EXPECT_GT(copied.size(), 8 * 70000u);
+}
+
 // A pipe cannot be measured: it is read to its end, in several reads.
 TEST(ToolTest, PipeIsReadToItsEnd) {
   TempDir dir;
