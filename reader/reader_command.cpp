@@ -55,6 +55,11 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
   uint8_t chunk[1 << 16];
   while (size_t got = std::fread(chunk, 1, sizeof chunk, file.get())) {
     bytes.insert(bytes.end(), chunk, chunk + got);
+    // A package states its size in 32 bits; an endless device is refused.
+    if (bytes.size() > UINT32_MAX) {
+      errno = EFBIG;
+      return false;
+    }
   }
   return !std::ferror(file.get());
 }
