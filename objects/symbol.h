@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 class Ref;
 
@@ -10,6 +11,13 @@ inline unsigned char FoldCase(unsigned char c) {
   return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
 }
 bool NamesEqualIgnoringCase(const char* a, const char* b);
+inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
 
 // The hash of a symbol name: the sum of its bytes taken as signed chars, with
 // only a-z folded to A-Z, times 0x9E3779B9, modulo 2^32.

@@ -6,37 +6,18 @@
 
 #include "objects/ref.h"
 #include "objects/symbol.h"
+#include "objects/text.h"
+#include "packaging/big_endian.h"
 
 namespace {
 
 // Binaries of 64 bytes or more are too long to be worth listing.
 const size_t kLongestListedBinary = 63;
-// Deeper arrays and frames get one line each, so that a crafted file cannot
-// make the listing quadratic in its nesting or exhaust the stack.
-const int kDeepest = 128;
 
 std::string Hex(uint64_t value, int digits = 0) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
   return text;
-}
-
-void AppendUtf8(std::string& text, uint32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | code >> 6);
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | code >> 12);
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | code >> 18);
-    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 // A character as text, escaped where it would not show.
@@ -52,7 +33,7 @@ void AppendEscaped(std::string& text, uint32_t code, char quote) {
   if (code == static_cast<uint32_t>(quote)) {
     text += '\\';
     text += quote;
-  } else if (code < 0x20 || code == 0x7F || (code >= 0xD800 && code < 0xE000)) {
+  } else if (code < 0x20 || code == 0x7F || IsSurrogate(code)) {
     char escape[16];
     std::snprintf(escape, sizeof escape, "\\u%04X", code);
     text += escape;
@@ -61,28 +42,15 @@ void AppendEscaped(std::string& text, uint32_t code, char quote) {
   }
 }
 
-// Class names compare as symbols do, ignoring ASCII letter case.
 std::string Join(std::initializer_list<std::string_view> pieces) {
   std::string text;
   for (std::string_view piece : pieces) text += piece;
   return text;
 }
 
-bool IsClass(std::string_view className, std::string_view name) {
-  if (className.size() != name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (FoldCase(className[i]) != FoldCase(name[i])) return false;
-  }
-  return true;
-}
-
 std::string RealText(const uint8_t* bytes) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits = bits << 8 | bytes[i];
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
   char text[32];
-  auto result = std::to_chars(text, text + sizeof text, value);
+  auto result = std::to_chars(text, text + sizeof text, LoadBigDouble(bytes));
   return std::string(text, result.ptr);
 }
 
@@ -90,18 +58,7 @@ std::string RealText(const uint8_t* bytes) {
 
 std::string QuotedUtf16(const uint8_t* bytes, size_t length) {
   std::string text = "\"";
-  for (size_t i = 0; i + 1 < length; i += 2) {
-    uint32_t code = bytes[i] << 8 | bytes[i + 1];
-    if (code == 0) break;
-    if (code >= 0xD800 && code < 0xDC00 && i + 3 < length) {
-      uint32_t low = bytes[i + 2] << 8 | bytes[i + 3];
-      if (low >= 0xDC00 && low < 0xE000) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    AppendEscaped(text, code, '"');
-  }
+  ForEachUtf16(bytes, length, [&](uint32_t code) { AppendEscaped(text, code, '"'); });
   return text + "\"";
 }
 
@@ -111,7 +68,7 @@ std::string QuotedLatin1(const uint8_t* bytes, size_t length) {
   return text + "\"";
 }
 
-void TreePrinter::Print(const PrintedValue& value, int depth) {
+void TreePrinter::Print(const PrintedValue& value, int depth, const void* frame) {
   if (cut) return;
   switch (value.kind) {
     case PrintedValue::kInteger:
@@ -124,7 +81,7 @@ void TreePrinter::Print(const PrintedValue& value, int depth) {
       PrintArray(value, depth);
       break;
     case PrintedValue::kBinary:
-      PrintBinary(tree.Binary(value.object), depth);
+      PrintBinary(value, frame, depth);
       break;
     case PrintedValue::kCharacter:
       if (style == PrintStyle::kBuild) {
@@ -154,7 +111,7 @@ void TreePrinter::PrintFrame(const PrintedValue& frame, int depth) {
   int32_t count = tree.NumberOfSlots(frame.object);
   for (int32_t i = 0; i < count; ++i) {
     Line(depth + 1, Join({tree.SlotName(frame.object, i), ": "}));
-    Print(tree.SlotValue(frame.object, i), depth + 2);
+    Print(tree.SlotValue(frame.object, i), depth + 2, frame.object);
   }
   Line(depth, "}");
 }
@@ -172,22 +129,23 @@ bool TreePrinter::PrintedElsewhere(const PrintedValue& value, const char* kind, 
     Line(depth, Join({"<", kind, " at ", Hex(value.offset), ", printed above>"}));
     return true;
   }
-  if (depth > kDeepest) {
+  if (depth > kDeepestPrinted) {
     Line(depth, Join({"<", kind, " at ", Hex(value.offset), ", nested too deep>"}));
     return true;
   }
   return false;
 }
 
-void TreePrinter::PrintBinary(const PrintedBinary& binary, int depth) {
+void TreePrinter::PrintBinary(const PrintedValue& value, const void* frame, int depth) {
+  PrintedBinary binary = tree.Binary(value.object);
   if (binary.isSymbol) {
     char hash[16];
     std::snprintf(hash, sizeof hash, " (0x%08x)", binary.hashWord);
     Line(depth, Join({"'", binary.name, hash}));
-  } else if (IsClass(binary.className, "string")) {
+  } else if (NamesEqualIgnoringCase(binary.className, "string")) {
     Line(depth, style == PrintStyle::kBuild ? "\"<UNICODE STRING - no display code>\""
                                             : QuotedUtf16(binary.bytes, binary.length));
-  } else if (style == PrintStyle::kReport && IsClass(binary.className, "real") &&
+  } else if (style == PrintStyle::kReport && NamesEqualIgnoringCase(binary.className, "real") &&
              binary.length == 8) {
     Line(depth, RealText(binary.bytes));
   } else {
@@ -197,6 +155,10 @@ void TreePrinter::PrintBinary(const PrintedBinary& binary, int depth) {
       line += Join({", class ", binary.className});
     }
     Line(depth, line);
+    std::vector<std::string> picture;
+    if (style == PrintStyle::kReport) picture = tree.Picture(value.object, frame);
+    for (const std::string& row : picture) Line(depth, row);
+    if (!picture.empty()) return;
     if (binary.length <= kLongestListedBinary) {
       PrintBytes(binary.bytes, binary.length, depth);
     } else {

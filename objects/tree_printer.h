@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The readable listing of an object tree: one value a line, four spaces a
 // level; a frame puts its slot names one level in and their values two, an
@@ -52,7 +53,16 @@ class PrintedTree {
   // False when an array or frame has been printed before: it is then shown by
   // one line that names its offset. Trees without sharing need not track.
   virtual bool FirstPrinting(const PrintedValue&) { return true; }
+  // A binary drawn as lines of text in the report, in place of its bytes;
+  // none for most. `frame` is the frame whose slot holds it, if any.
+  virtual std::vector<std::string> Picture(const void* /*binary*/, const void* /*frame*/) const {
+    return {};
+  }
 };
+
+// Arrays and frames deeper than this are only named, so that a crafted file
+// cannot make the listing quadratic in its nesting or exhaust the stack.
+constexpr int kDeepestPrinted = 128;
 
 // kBuild prints what pkgembed prints; kReport also shows the text of
 // strings, characters, magic pointers and reals, and the classes of other
@@ -65,14 +75,15 @@ class TreePrinter {
   // that says so, and the rest of the tree is not walked.
   TreePrinter(PrintedTree& tree, PrintStyle style, FILE* out, uint64_t limit = UINT64_MAX)
       : tree(tree), style(style), out(out), left(limit) {}
-  void Print(const PrintedValue& value, int depth);
+  // `frame` is the frame whose slot the value is, if it is one.
+  void Print(const PrintedValue& value, int depth, const void* frame = nullptr);
 
  private:
   void PrintFrame(const PrintedValue& frame, int depth);
   void PrintArray(const PrintedValue& array, int depth);
   // An array or frame already printed, or too deep to print: one line for it.
   bool PrintedElsewhere(const PrintedValue& value, const char* kind, int depth);
-  void PrintBinary(const PrintedBinary& binary, int depth);
+  void PrintBinary(const PrintedValue& value, const void* frame, int depth);
   void PrintBytes(const uint8_t* bytes, size_t length, int depth);
   void PrintImmediate(uint32_t word, int depth);
   void Line(int depth, std::string_view text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 // Every multi-byte number of a package file stands most significant byte
@@ -23,3 +24,8 @@ inline uint32_t LoadBig32(const uint8_t* in) {
 }
 
 inline uint16_t LoadBig16(const uint8_t* in) { return static_cast<uint16_t>(in[0] << 8 | in[1]); }
+
+// An IEEE double, as a `real` binary holds it.
+inline double LoadBigDouble(const uint8_t* in) {
+  return std::bit_cast<double>(uint64_t{LoadBig32(in)} << 32 | LoadBig32(in + 4));
+}

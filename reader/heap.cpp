@@ -66,7 +66,7 @@ const char* Heap::HeaderFault(uint64_t object, const Part& part) const {
   if (object + kHeaderSize > part.end) return "the object's header runs past the end of its part";
   uint8_t flags = Flags(object);
   if (flags != kBinary && flags != kArray && flags != kFrame) {
-    return "the object's flags are none of 0x40, 0x41 and 0x43";
+    return "the object's flags are none of 0x40, 0x41 and 0x43, with or without 0x80";
   }
   if (Size(object) < kHeaderSize) return "the object's size is less than its 12 header bytes";
   if (object + Size(object) > part.end) return "the object runs past the end of its part";
@@ -91,7 +91,7 @@ Heap::Target Heap::Resolve(uint32_t pointer) const {
   return {Fault::kNone, offset};
 }
 
-uint8_t Heap::Flags(uint64_t object) const { return file.Byte(object + 3); }
+uint8_t Heap::Flags(uint64_t object) const { return file.Byte(object + 3) & 0x7F; }
 
 uint32_t Heap::Size(uint64_t object) const { return file.Word(object) >> 8; }
 

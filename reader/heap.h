@@ -15,7 +15,9 @@ class Faults;
 // extraction, however the file was made.
 class Heap {
  public:
-  // The flag byte of an object's first word, by kind.
+  // The flag byte of an object's first word, by kind. Some tools copied
+  // objects as they lay in memory, with 0x80 set as well: Flags() leaves
+  // that bit out.
   static constexpr uint8_t kBinary = 0x40;
   static constexpr uint8_t kArray = 0x41;
   static constexpr uint8_t kFrame = 0x43;
@@ -73,6 +75,7 @@ class Heap {
   void CheckObject(uint64_t object);
   void CheckFrame(uint64_t frame);
   void CheckSymbol(uint64_t symbol);
+  void CheckBitmap(uint64_t binary);
   int64_t CheckChain(uint64_t map);
   int64_t CheckNames(uint64_t map);
 

@@ -1,6 +1,7 @@
 #include "reader/heap_tree.h"
 
 #include "reader/file_bytes.h"
+#include "reader/half_blocks.h"
 #include "objects/symbol.h"
 
 namespace {
@@ -72,11 +73,7 @@ std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
 std::optional<PrintedValue> HeapTree::FindSlot(const void* frame, std::string_view name) const {
   for (int32_t i = 0; i < NumberOfSlots(frame); ++i) {
     std::string_view slot = SlotName(frame, i);
-    if (slot.data() == kBadName || slot.size() != name.size()) continue;
-    bool equal = true;
-    for (size_t k = 0; k < name.size() && equal; ++k)
-      equal = FoldCase(slot[k]) == FoldCase(name[k]);
-    if (equal) return SlotValue(frame, i);
+    if (slot.data() != kBadName && NamesEqualIgnoringCase(slot, name)) return SlotValue(frame, i);
   }
   return std::nullopt;
 }
@@ -108,4 +105,25 @@ bool HeapTree::FirstPrinting(const PrintedValue& value) {
   if (printed[value.offset]) return false;
   printed[value.offset] = true;
   return true;
+}
+
+std::optional<Bitmap> HeapTree::BitmapOf(const void* binary, const void* frame) const {
+  PrintedBinary printed = Binary(binary);
+  if (printed.isSymbol || !Bitmap::IsBitmapClass(printed.className)) return std::nullopt;
+  int depth = 0;
+  if (frame) {
+    std::optional<PrintedValue> bitDepth = FindSlot(frame, "bitDepth");
+    if (bitDepth && bitDepth->kind == PrintedValue::kInteger) {
+      depth = static_cast<int32_t>(bitDepth->word) >> 2;
+    }
+  }
+  return Bitmap::Read(printed.className, printed.bytes, printed.length, depth);
+}
+
+std::vector<std::string> HeapTree::Picture(const void* binary, const void* frame) const {
+  std::optional<Bitmap> bitmap = BitmapOf(binary, frame);
+  if (!bitmap || bitmap->Width() > kLargestDrawnBitmap || bitmap->Height() > kLargestDrawnBitmap) {
+    return {};
+  }
+  return HalfBlockLines(*bitmap);
 }

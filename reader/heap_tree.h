@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/bitmap.h"
 #include "reader/heap.h"
 #include "objects/tree_printer.h"
 
@@ -24,6 +25,9 @@ class HeapTree : public PrintedTree {
   std::optional<PrintedValue> FindSlot(const void* frame, std::string_view name) const;
   uint64_t Offset(const void* object) const;
   const uint8_t* BinaryBytes(const void* binary, size_t& length) const;
+  // The bitmap a binary holds, if it is one; a `cbits` takes its depth from
+  // the `bitDepth` slot of its frame.
+  std::optional<Bitmap> BitmapOf(const void* binary, const void* frame) const;
 
   int32_t NumberOfElements(const void* array) const override;
   PrintedValue Element(const void* array, int32_t index) const override;
@@ -32,6 +36,7 @@ class HeapTree : public PrintedTree {
   PrintedValue SlotValue(const void* frame, int32_t index) const override;
   PrintedBinary Binary(const void* binary) const override;
   bool FirstPrinting(const PrintedValue& value) override;
+  std::vector<std::string> Picture(const void* binary, const void* frame) const override;
 
  private:
   const Heap& heap;

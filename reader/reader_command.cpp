@@ -16,6 +16,7 @@
 #include "reader/file_bytes.h"
 #include "reader/heap.h"
 #include "reader/heap_tree.h"
+#include "reader/json_report.h"
 #include "reader/report.h"
 #include "objects/errors.h"
 #include "objects/unique_file.h"
@@ -23,37 +24,69 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: pkginspect [--tree | --json] PACKAGE...\n"
+    "       pkginspect --extract PATH OUTPUT PACKAGE\n";
+
+const char kOptions[] =
+    "  (no option)            report the header, the parts and the object trees\n"
+    "  --tree                 print only the object trees, as pkgembed prints them\n"
+    "  --json                 write each package as one line of JSON\n"
+    "  --extract PATH OUTPUT  write the binary object at PATH to the file OUTPUT\n"
+    "  --help                 print this help\n"
+    "  --version              print the version\n"
+    "  --                     end the options; a PACKAGE of - is standard input\n";
+
 int Usage() {
-  std::fputs(
-      "usage: pkginspect [--tree] PACKAGE\n"
-      "       pkginspect --extract PATH OUTPUT PACKAGE\n",
-      stderr);
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
-bool Parse(int argc, char** argv, InspectRequest& arguments) {
-  std::vector<std::string> words(argv + (argc > 0), argv + argc);
-  if (words.size() == 1 && words[0][0] != '-') {
-    arguments = {InspectMode::kReport, argv[1]};
-  } else if (words.size() == 2 && words[0] == "--tree") {
-    arguments = {InspectMode::kTree, argv[2]};
-  } else if (words.size() == 4 && words[0] == "--extract") {
-    arguments = {InspectMode::kExtract, argv[4], argv[2], argv[3]};
-  } else {
-    return false;
+struct Arguments {
+  InspectRequest request{InspectMode::kReport, nullptr};
+  std::vector<const char*> packages;
+  bool help = false, version = false;
+};
+
+// Options come first; "--" ends them, and "-" alone is a package.
+bool Parse(int argc, char** argv, Arguments& arguments) {
+  int next = 1;
+  InspectRequest& request = arguments.request;
+  for (bool modeSet = false; next < argc && argv[next][0] == '-' && argv[next][1]; ++next) {
+    std::string_view word = argv[next];
+    if (word == "--") {
+      ++next;
+      break;
+    }
+    if (word == "--help" || word == "--version") {
+      (word == "--help" ? arguments.help : arguments.version) = true;
+      return argc == 2;
+    }
+    if (modeSet) return false;
+    modeSet = true;
+    if (word == "--tree") {
+      request.mode = InspectMode::kTree;
+    } else if (word == "--json") {
+      request.mode = InspectMode::kJson;
+    } else if (word == "--extract" && next + 2 < argc) {
+      request = {InspectMode::kExtract, nullptr, argv[next + 1], argv[next + 2]};
+      next += 2;
+    } else {
+      return false;
+    }
   }
-  return true;
+  arguments.packages.assign(argv + next, argv + argc);
+  if (request.mode == InspectMode::kExtract) return arguments.packages.size() == 1;
+  return !arguments.packages.empty();
 }
 
-bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
-  UniqueFile file(std::fopen(path, "rb"));
-  if (!file) return false;
+bool ReadStream(FILE* file, std::vector<uint8_t>& bytes) {
   struct stat status;
-  if (fstat(fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode)) {
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
     bytes.reserve(static_cast<size_t>(status.st_size));
   }
   uint8_t chunk[1 << 16];
-  while (size_t got = std::fread(chunk, 1, sizeof chunk, file.get())) {
+  while (size_t got = std::fread(chunk, 1, sizeof chunk, file)) {
     bytes.insert(bytes.end(), chunk, chunk + got);
     // A package states its size in 32 bits; an endless device is refused.
     if (bytes.size() > UINT32_MAX) {
@@ -61,7 +94,13 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
       return false;
     }
   }
-  return !std::ferror(file.get());
+  return !std::ferror(file);
+}
+
+bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
+  if (std::string_view(path) == "-") return ReadStream(stdin, bytes);
+  UniqueFile file(std::fopen(path, "rb"));
+  return file && ReadStream(file.get(), bytes);
 }
 
 // Writes what the path leads to; false, with the reason on standard error,
@@ -105,7 +144,8 @@ void AddNewtonScriptParts(const Directory& directory, Heap& heap) {
 
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err) {
   FileBytes file(std::move(bytes));
-  Faults faults(request.package, err);
+  std::vector<Faults::Fault> found;
+  Faults faults(request.package, err, request.mode == InspectMode::kJson ? &found : nullptr);
   Directory directory = ReadDirectory(file, faults);
   Heap heap(file, faults);
   AddNewtonScriptParts(directory, heap);
@@ -119,6 +159,9 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
     case InspectMode::kTree:
       PrintTrees(heap, tree, PrintStyle::kBuild, out);
       break;
+    case InspectMode::kJson:
+      PrintJson(request.package, directory, file, heap, tree, found, out);
+      break;
     case InspectMode::kExtract:
       extracted = Extract(request, heap, tree, err);
       break;
@@ -126,20 +169,51 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
   return faults.Any() || !extracted ? 1 : 0;
 }
 
-int RunInspect(int argc, char** argv) {
-  InspectRequest arguments{InspectMode::kReport, nullptr};
-  if (!Parse(argc, argv, arguments)) return Usage();
+namespace {
+
+// One package read and inspected; a file that cannot be read is reported
+// and has status 2.
+int InspectFile(InspectRequest request, const char* package) {
+  request.package = package;
   std::vector<uint8_t> bytes;
-  try {
-    if (!ReadWhole(arguments.package, bytes)) {
-      std::fprintf(stderr, "pkginspect: cannot read %s: %s\n", arguments.package,
-                   std::strerror(errno));
-      return 2;
-    }
-    return Inspect(arguments, std::move(bytes), stdout, stderr);
-  } catch (const std::bad_alloc&) {
-    std::fflush(stdout);
-    std::fputs("pkginspect: out of memory\n", stderr);
+  if (!ReadWhole(package, bytes)) {
+    const char* reason = std::strerror(errno);
+    std::fprintf(stderr, "pkginspect: cannot read %s: %s\n", package, reason);
+    if (request.mode == InspectMode::kJson) PrintJsonError(package, reason, stdout);
     return 2;
   }
+  return Inspect(request, std::move(bytes), stdout, stderr);
+}
+
+}  // namespace
+
+int RunInspect(int argc, char** argv) {
+  Arguments arguments;
+  if (!Parse(argc, argv, arguments)) return Usage();
+  if (arguments.help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kOptions, stdout);
+    return 0;
+  }
+  if (arguments.version) {
+    std::puts("pkginspect " PKGEMBED_VERSION);
+    return 0;
+  }
+  bool headers = arguments.packages.size() > 1 && (arguments.request.mode == InspectMode::kReport ||
+                                                  arguments.request.mode == InspectMode::kTree);
+  int worst = 0;
+  for (size_t i = 0; i < arguments.packages.size(); ++i) {
+    const char* package = arguments.packages[i];
+    if (headers) std::printf("%s==> %s <==\n", i == 0 ? "" : "\n", package);
+    try {
+      worst = std::max(worst, InspectFile(arguments.request, package));
+    } catch (const std::bad_alloc&) {
+      std::fflush(stdout);
+      std::fputs("pkginspect: out of memory\n", stderr);
+      worst = 2;
+    }
+    // Faults on the error stream follow the output they belong to.
+    std::fflush(stdout);
+  }
+  return worst;
 }

@@ -5,16 +5,18 @@
 #include <vector>
 
 // The whole run of pkginspect:
-//   pkginspect [--tree] PACKAGE
+//   pkginspect [--tree | --json] PACKAGE...
 //   pkginspect --extract PATH OUTPUT PACKAGE
-// Returns the exit status: 0 when the package has no fault (and, with
-// --extract, the bytes were written), 1 when faults were found or the
-// extraction failed, 2 for wrong arguments or a package that cannot be read.
+//   pkginspect --help | --version
+// Returns the exit status, the worst of the packages': 0 when a package has
+// no fault (and, with --extract, the bytes were written), 1 when faults were
+// found or the extraction failed, 2 for wrong arguments or a package that
+// cannot be read.
 int RunInspect(int argc, char** argv);
 
-// The run once the package's bytes are in memory: the report, the trees or
-// the extraction go to `out`, faults and failures to `err`.
-enum class InspectMode { kReport, kTree, kExtract };
+// The run once a package's bytes are in memory: the report, the trees, the
+// JSON or the extraction go to `out`, faults and failures to `err`.
+enum class InspectMode { kReport, kTree, kJson, kExtract };
 struct InspectRequest {
   InspectMode mode;
   const char* package;

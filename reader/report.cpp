@@ -4,6 +4,7 @@
 
 #include "reader/directory.h"
 #include "reader/file_bytes.h"
+#include "reader/header_text.h"
 #include "reader/heap.h"
 #include "reader/heap_tree.h"
 
@@ -26,14 +27,6 @@ const FlagName kPartFlags[] = {
     {0x80, "notify"},    {0x100, "auto-copy"},
 };
 
-const char* const kPartKinds[] = {"protocol", "NewtonScript", "raw", "unknown kind"};
-
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
-}
-
 // The number, then the names of the flags it holds.
 template <size_t N>
 std::string FlagText(uint32_t flags, std::string named, const FlagName (&names)[N]) {
@@ -43,35 +36,7 @@ std::string FlagText(uint32_t flags, std::string named, const FlagName (&names)[
   return named.empty() ? Hex32(flags) : Hex32(flags) + " (" + named + ")";
 }
 
-// Four characters such as "auto", or the number where they are not printable.
-std::string TypeText(uint32_t type) {
-  std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    char c = static_cast<char>(type >> shift);
-    if (c < 0x20 || c > 0x7E) return Hex32(type);
-    text += c;
-  }
-  return text;
-}
-
-// Seconds since 1904-01-01 as a calendar date and time (the days counted from
-// 1970 and turned into a date by the usual civil-calendar arithmetic).
-std::string DateText(uint32_t seconds) {
-  int64_t days = seconds / 86400 - 24107 + 719468;
-  int64_t era = days / 146097;
-  int64_t dayOfEra = days - era * 146097;
-  int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-  int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-  int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-  long long year = yearOfEra + era * 400 + (month <= 2);
-  uint32_t time = seconds % 86400;
-  char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02u:%02u:%02u", year, month, day, time / 3600,
-                time / 60 % 60, time % 60);
-  return text;
-}
+const char* const kPartKinds[] = {"protocol", "NewtonScript", "raw", "unknown kind"};
 
 std::string InfoText(const FileBytes& file, const Directory& directory, const InfoRef& info,
                      bool utf16) {
@@ -115,11 +80,11 @@ void PrintPart(const PartEntry& part, const Directory& d, const FileBytes& file,
   }
 }
 
+}  // namespace
+
 // Real packages list at a few times their size; only crafted ones (a long
 // name that many frames share, nesting hundreds deep) come near this.
 uint64_t ListingLimit(const FileBytes& file) { return 64 * file.Size() + (1 << 20); }
-
-}  // namespace
 
 void PrintReport(const Directory& directory, const FileBytes& file, const Heap& heap,
                  HeapTree& tree, FILE* out) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "objects/tree_printer.h"
@@ -17,3 +18,6 @@ void PrintReport(const Directory& directory, const FileBytes& file, const Heap& 
 
 // Only the object trees, one after another.
 void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out);
+
+// The most output a package's listing may take, in bytes.
+uint64_t ListingLimit(const FileBytes& file);

@@ -113,7 +113,7 @@ TEST(ToolTest, Scenarios) {
        {.args = {"out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [out.pkg]: File too large\n", .fileSizeLimit = 1024}},
       {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n"}},
       {"pkginspect: wrong arguments",
-       {.args = {"--tree"}, .status = 2, .err = "usage: pkginspect [--tree] PACKAGE\n       pkginspect --extract PATH OUTPUT PACKAGE\n", .inspect = true}},
+       {.args = {"--tree"}, .status = 2, .err = "usage: pkginspect [--tree | --json] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n", .inspect = true}},
       {"pkginspect: package missing", {.args = {"no.pkg"}, .status = 2, .err = "pkginspect: cannot read no.pkg: No such file or directory\n", .inspect = true}},
       {"pkginspect: package is a directory", {.args = {"folder"}, .status = 2, .err = "pkginspect: cannot read folder: Is a directory\n", .inspect = true}},
       {"pkginspect: not a package", {.args = {"--tree", "data.bin"}, .err = "data.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},

@@ -1,0 +1,32 @@
+#include "objects/text.h"
+
+void AppendUtf8(std::string& text, uint32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | code >> 6);
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | code >> 18);
+    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::string Utf16ToUtf8(const uint8_t* bytes, size_t length) {
+  std::string text;
+  ForEachUtf16(bytes, length,
+               [&](uint32_t code) { AppendUtf8(text, IsSurrogate(code) ? 0xFFFD : code); });
+  return text;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string text;
+  for (unsigned char c : bytes) AppendUtf8(text, c);
+  return text;
+}

@@ -1,0 +1,199 @@
+#include "reader/json_values.h"
+
+#include "objects/ref.h"
+#include "objects/symbol.h"
+#include "objects/text.h"
+#include "packaging/big_endian.h"
+#include "reader/bitmap.h"
+#include "reader/heap_tree.h"
+
+namespace {
+const size_t kLongestHex = 63;  // as the listing shows bytes
+const int kLargestBitmap = 1024;
+const char kDigits[] = "0123456789abcdef";
+
+std::string HexText(const uint8_t* bytes, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
+// A slot name not yet used in its frame: the name, or the name with "#2",
+// "#3"... after it where a faulty frame holds it more than once.
+class SlotKeys {
+ public:
+  std::string Next(const std::string& name) {
+    if (used.insert(name).second) return name;
+    for (int& n = suffixes.try_emplace(name, 2).first->second;; ++n) {
+      std::string key = name + "#" + std::to_string(n);
+      if (used.insert(key).second) return key;
+    }
+  }
+
+ private:
+  std::unordered_set<std::string> used;
+  std::unordered_map<std::string, int> suffixes;
+};
+}  // namespace
+
+void JsonValues::Value(const PrintedValue& value, int depth, const void* frame) {
+  // Past the limit every value is null, so that what was begun still closes.
+  if (json.Written() > limit) cut = true;
+  if (cut) return json.Null();
+  switch (value.kind) {
+    case PrintedValue::kInteger:
+      return json.Number(static_cast<int32_t>(value.word) >> 2);
+    case PrintedValue::kCharacter: {
+      std::string text;
+      uint32_t code = value.word >> 4 & 0xFFFF;
+      AppendUtf8(text, IsSurrogate(code) ? 0xFFFD : code);
+      json.BeginObject();
+      json.Key("char");
+      json.String(text);
+      return json.EndObject();
+    }
+    case PrintedValue::kImmediate:
+      return Immediate(value.word);
+    case PrintedValue::kMagicPointer:
+      json.BeginObject();
+      json.Key("magic");
+      json.Number(value.word >> 2);
+      return json.EndObject();
+    case PrintedValue::kBadPointer:
+      json.BeginObject();
+      json.Key("bad");
+      json.Number(value.word);
+      return json.EndObject();
+    case PrintedValue::kArray:
+      return Array(value, depth);
+    case PrintedValue::kFrame:
+      return Frame(value, depth);
+    case PrintedValue::kBinary:
+      return Binary(value, frame);
+  }
+}
+
+void JsonValues::Immediate(uint32_t word) {
+  if (word == Ref::kNil) return json.Null();
+  if (word == Ref::kTrue) return json.Bool(true);
+  json.BeginObject();
+  json.Key("immediate");
+  json.Number(word);
+  json.EndObject();
+}
+
+void JsonValues::OffsetMember(int64_t offset) {
+  json.Key("offset");
+  json.Number(offset);
+}
+
+// As the printer does: one member that names the offset of an array or frame
+// that was written before or lies too deep.
+bool JsonValues::NamedElsewhere(const PrintedValue& value, int depth) {
+  const char* key = !tree.FirstPrinting(value) ? "seen" : depth > kDeepestPrinted ? "deep" : nullptr;
+  if (!key) return false;
+  json.BeginObject();
+  json.Key(key);
+  json.Number(value.offset);
+  json.EndObject();
+  return true;
+}
+
+void JsonValues::Array(const PrintedValue& array, int depth) {
+  if (NamedElsewhere(array, depth)) return;
+  json.BeginObject();
+  json.Key("array");
+  json.BeginArray();
+  for (int32_t i = 0; i < tree.NumberOfElements(array.object) && !cut; ++i) {
+    Value(tree.Element(array.object, i), depth + 1);
+  }
+  json.EndArray();
+  PrintedValue arrayClass = tree.Value(static_cast<uint64_t>(array.offset) + 8);
+  if (!(arrayClass.kind == PrintedValue::kImmediate && arrayClass.word == Ref::kNil) && !cut) {
+    json.Key("class");
+    Value(arrayClass, depth + 1);
+  }
+  OffsetMember(array.offset);
+  json.EndObject();
+}
+
+void JsonValues::Frame(const PrintedValue& frame, int depth) {
+  if (NamedElsewhere(frame, depth)) return;
+  json.BeginObject();
+  json.Key("frame");
+  json.BeginObject();
+  SlotKeys keys;
+  for (int32_t i = 0; i < tree.NumberOfSlots(frame.object) && !cut; ++i) {
+    json.Key(keys.Next(Latin1ToUtf8(tree.SlotName(frame.object, i))));
+    Value(tree.SlotValue(frame.object, i), depth + 2, frame.object);
+  }
+  json.EndObject();
+  OffsetMember(frame.offset);
+  json.EndObject();
+}
+
+void JsonValues::Binary(const PrintedValue& value, const void* frame) {
+  PrintedBinary binary = tree.Binary(value.object);
+  json.BeginObject();
+  if (binary.isSymbol) {
+    json.Key("symbol");
+    json.String(Latin1ToUtf8(binary.name));
+  } else if (NamesEqualIgnoringCase(binary.className, "string")) {
+    json.Key("string");
+    json.String(Utf16ToUtf8(binary.bytes, binary.length));
+    OffsetMember(value.offset);
+  } else if (NamesEqualIgnoringCase(binary.className, "real") && binary.length == 8) {
+    json.Key("real");
+    json.Real(LoadBigDouble(binary.bytes));
+  } else {
+    json.Key("binary");
+    json.BeginObject();
+    json.Key("class");
+    if (binary.className.empty()) {
+      json.Null();
+    } else {
+      json.String(Latin1ToUtf8(binary.className));
+    }
+    json.Key("size");
+    json.Number(static_cast<int64_t>(binary.length));
+    OffsetMember(value.offset);
+    if (binary.length <= kLongestHex) {
+      json.Key("hex");
+      json.String(HexText(binary.bytes, binary.length));
+    }
+    std::optional<Bitmap> bitmap = tree.BitmapOf(value.object, frame);
+    if (bitmap && bitmap->Width() <= kLargestBitmap && bitmap->Height() <= kLargestBitmap) {
+      BitmapRows(*bitmap);
+    }
+    json.EndObject();
+  }
+  json.EndObject();
+}
+
+void JsonValues::BitmapRows(const Bitmap& bitmap) {
+  json.Key("bitmap");
+  json.BeginObject();
+  json.Key("width");
+  json.Number(bitmap.Width());
+  json.Key("height");
+  json.Number(bitmap.Height());
+  json.Key("depth");
+  json.Number(bitmap.Depth());
+  json.Key("rows");
+  json.BeginArray();
+  std::string row;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    row.clear();
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      unsigned pixel = bitmap.Pixel(x, y);
+      if (bitmap.Depth() == 8) row += kDigits[pixel >> 4];
+      row += kDigits[pixel & 0xF];
+    }
+    json.String(row);
+  }
+  json.EndArray();
+  json.EndObject();
+}

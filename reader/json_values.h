@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "objects/tree_printer.h"
+#include "reader/json_writer.h"
+
+class Bitmap;
+class HeapTree;
+
+// The values of an object tree in JSON, each encoded by what it holds. The
+// walk is bounded as the printer's is: arrays and frames reached again or
+// nested too deep are named by their offsets, and once the output passes
+// `limit` bytes every further value is null and no more are walked (IsCut()
+// then says so).
+class JsonValues {
+ public:
+  JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit)
+      : tree(tree), json(json), limit(limit) {}
+  // `frame` is the frame whose slot the value is, if it is one.
+  void Value(const PrintedValue& value, int depth, const void* frame = nullptr);
+  bool IsCut() const { return cut; }
+
+ private:
+  void Immediate(uint32_t word);
+  bool NamedElsewhere(const PrintedValue& value, int depth);
+  void Array(const PrintedValue& array, int depth);
+  void Frame(const PrintedValue& frame, int depth);
+  void Binary(const PrintedValue& binary, const void* frame);
+  void BitmapRows(const Bitmap& bitmap);
+  void OffsetMember(int64_t offset);
+
+  HeapTree& tree;
+  JsonWriter& json;
+  uint64_t limit;
+  bool cut = false;
+};

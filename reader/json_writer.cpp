@@ -1,0 +1,119 @@
+#include "reader/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "objects/text.h"
+
+namespace {
+// The length of the well-formed UTF-8 character at the start of `text`, or 0.
+size_t CharacterLength(std::string_view text) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(0);
+  size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+  if (length == 0 || length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF.
+  if (length == 3 && ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) >= 0xA0)))
+    return 0;
+  if (length == 4 && ((lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) >= 0x90)))
+    return 0;
+  return length;
+}
+}  // namespace
+
+void JsonWriter::Key(std::string_view name) {
+  BeforeValue();
+  Quoted(name);
+  buffer += ':';
+  afterKey = true;
+}
+
+void JsonWriter::String(std::string_view text) {
+  BeforeValue();
+  Quoted(text);
+}
+
+void JsonWriter::Number(int64_t value) {
+  BeforeValue();
+  buffer += std::to_string(value);
+}
+
+void JsonWriter::Real(double value) {
+  if (std::isnan(value)) return String("NaN");
+  if (std::isinf(value)) return String(value > 0 ? "Infinity" : "-Infinity");
+  BeforeValue();
+  char text[32];
+  buffer.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+void JsonWriter::Bool(bool value) {
+  BeforeValue();
+  buffer += value ? "true" : "false";
+}
+
+void JsonWriter::Null() {
+  BeforeValue();
+  buffer += "null";
+}
+
+void JsonWriter::EndLine() {
+  buffer += '\n';
+  if (buffer.size() >= 1 << 16) Flush();
+}
+
+void JsonWriter::Flush() {
+  std::fwrite(buffer.data(), 1, buffer.size(), out);
+  written += buffer.size();
+  buffer.clear();
+}
+
+void JsonWriter::Open(char bracket) {
+  BeforeValue();
+  buffer += bracket;
+  empty.push_back(true);
+}
+
+void JsonWriter::Close(char bracket) {
+  empty.pop_back();
+  buffer += bracket;
+}
+
+void JsonWriter::BeforeValue() {
+  if (afterKey) {
+    afterKey = false;
+    return;
+  }
+  if (!empty.empty()) {
+    if (!empty.back()) buffer += ',';
+    empty.back() = false;
+  }
+  if (buffer.size() >= 1 << 16) Flush();
+}
+
+void JsonWriter::Quoted(std::string_view text) {
+  static const char kDigits[] = "0123456789abcdef";
+  buffer += '"';
+  while (!text.empty()) {
+    size_t length = CharacterLength(text);
+    unsigned char c = static_cast<unsigned char>(text[0]);
+    if (length == 0) {
+      AppendUtf8(buffer, 0xFFFD);
+      length = 1;
+    } else if (c == '"' || c == '\\') {
+      buffer += '\\';
+      buffer += static_cast<char>(c);
+    } else if (c < 0x20) {
+      buffer += "\\u00";
+      buffer += kDigits[c >> 4];
+      buffer += kDigits[c & 0xF];
+    } else {
+      buffer.append(text.data(), length);
+    }
+    text.remove_prefix(length);
+  }
+  buffer += '"';
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Writes one JSON value as it goes, with the commas and colons in their
+// places. Strings are taken as UTF-8 and come out valid whatever they hold:
+// a byte that is no part of a well-formed character becomes U+FFFD.
+class JsonWriter {
+ public:
+  explicit JsonWriter(FILE* out) : out(out) {}
+  ~JsonWriter() { Flush(); }
+
+  void BeginObject() { Open('{'); }
+  void EndObject() { Close('}'); }
+  void BeginArray() { Open('['); }
+  void EndArray() { Close(']'); }
+  void Key(std::string_view name);
+  void String(std::string_view text);
+  void Number(int64_t value);
+  // Not-a-number and the infinities, which JSON has no numbers for, as the
+  // strings "NaN", "Infinity" and "-Infinity".
+  void Real(double value);
+  void Bool(bool value);
+  void Null();
+  // Ends the line after a complete value.
+  void EndLine();
+  // The bytes written so far.
+  uint64_t Written() const { return written + buffer.size(); }
+  void Flush();
+
+ private:
+  void Open(char bracket);
+  void Close(char bracket);
+  void BeforeValue();
+  void Quoted(std::string_view text);
+
+  FILE* out;
+  std::string buffer;
+  uint64_t written = 0;
+  std::vector<bool> empty;  // for each open container, whether it has no member yet
+  bool afterKey = false;
+};
