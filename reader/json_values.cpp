@@ -114,9 +114,21 @@ void JsonValues::Array(const PrintedValue& array, int depth) {
   PrintedValue arrayClass = tree.Value(static_cast<uint64_t>(array.offset) + 8);
   if (!(arrayClass.kind == PrintedValue::kImmediate && arrayClass.word == Ref::kNil) && !cut) {
     json.Key("class");
-    Value(arrayClass, depth + 1);
+    ArrayClass(arrayClass, depth);
   }
   OffsetMember(array.offset);
+  json.EndObject();
+}
+
+// Real classes are symbols. An array or frame as a class, which the listing
+// does not show, is named by its offset alone, so that the values written
+// are those the listing shows.
+void JsonValues::ArrayClass(const PrintedValue& arrayClass, int depth) {
+  if (arrayClass.kind != PrintedValue::kArray && arrayClass.kind != PrintedValue::kFrame) {
+    return Value(arrayClass, depth + 1);
+  }
+  json.BeginObject();
+  OffsetMember(arrayClass.offset);
   json.EndObject();
 }
 

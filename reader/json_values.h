@@ -28,6 +28,7 @@ class JsonValues {
   void Immediate(uint32_t word);
   bool NamedElsewhere(const PrintedValue& value, int depth);
   void Array(const PrintedValue& array, int depth);
+  void ArrayClass(const PrintedValue& arrayClass, int depth);
   void Frame(const PrintedValue& frame, int depth);
   void Binary(const PrintedValue& binary, const void* frame);
   void BitmapRows(const Bitmap& bitmap);

@@ -76,6 +76,7 @@ Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation) {
     }
     b += parts[i].raw;
     Align(b, start, 4);
+    built.at["end " + std::to_string(i)] = static_cast<uint32_t>(b.size());
     Put(b, entries + 32 * i, static_cast<uint32_t>(start - partData));
     Put(b, entries + 32 * i + 4, static_cast<uint32_t>(b.size() - start));
     Put(b, entries + 32 * i + 8, static_cast<uint32_t>(b.size() - start));

@@ -28,7 +28,8 @@ Obj Symbol(const std::string& label, const std::string& name);
 
 struct Built {
   std::string bytes;
-  std::map<std::string, uint32_t> at;  // where each labelled object lies
+  // Where each labelled object lies, and "end N" where part N ends.
+  std::map<std::string, uint32_t> at;
 };
 // The package: header, entries, info strings, relocation data if asked for,
 // then the parts one after another, padding filled with 0xBF.

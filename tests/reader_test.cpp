@@ -86,6 +86,16 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
       {"pointer into the header", [](auto& b, auto& at) { Set(b, at["top"] + 12, 0x11); return std::set<uint32_t>{at["top"] + 12}; }},
       {"pointer off the NOS 1 alignment", [](auto& b, auto& at) { Set(b, at["t2"] + 12, at["hello"] + 5); return std::set<uint32_t>{at["t2"] + 12}; }},
       {"object flags", [](auto& b, auto& at) { b[at["p2"] + 3] = 0x42; return std::set<uint32_t>{at["p2"]}; }},
+      {"flags with 0x80, as some tools wrote them", [](auto& b, auto& at) {
+         b[at["str"] + 3] = '\xC0', b[at["list"] + 3] = '\xC1', b[at["p2"] + 3] = '\xC3';
+         return std::set<uint32_t>{};
+       }},
+      {"flags 0xC2", [](auto& b, auto& at) { b[at["p2"] + 3] = '\xC2'; return std::set<uint32_t>{at["p2"]}; }},
+      {"last object one byte past its part", [](auto& b, auto& at) {
+         Set(b, at["bitsClass"], (at["end 0"] - at["bitsClass"] + 1) << 8 | 0x40);
+         return std::set<uint32_t>{at["bitsClass"]};
+       }},
+      {"pointer to the first byte after its part", [](auto& b, auto& at) { Set(b, at["top"] + 12, at["end 0"] + 1); return std::set<uint32_t>{at["top"] + 12}; }},
       {"huge object", [](auto& b, auto& at) { Set(b, at["real"], 0xFFFFFF40); return std::set<uint32_t>{at["real"]}; }},
       {"map names too few", [](auto& b, auto& at) { Set(b, at["m1"], 0x1841); return std::set<uint32_t>{at["top"]}; }},
       {"supermap loop", [](auto& b, auto& at) { Set(b, at["m0"] + 12, at["m1"] + 1); return std::set<uint32_t>{at["m0"] + 12}; }},
@@ -97,13 +107,17 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
       {"creation date", [](auto& b, auto&) { Set(b, 32, 0); return std::set<uint32_t>{}; }},
       {"padding", [](auto& b, auto& at) { b[at["hello"] - 1] = 0; return std::set<uint32_t>{}; }},
   };
+  JsonChecks json;
   for (const auto& [what, change] : cases) {
     Built built = MultiPart();
     std::set<uint32_t> expected = change(built.bytes, built.at);
     Inspection inspection = InspectBytes(built.bytes);
     EXPECT_EQ(std::set<uint32_t>(inspection.faultOffsets.begin(), inspection.faultOffsets.end()), expected) << what << "\n" << inspection.err;
     EXPECT_EQ(inspection.status, expected.empty() ? 0 : 1) << what;
+    json.Add(built.bytes);
   }
+  json.Add(MultiPart().bytes);
+  json.Run();
 }
 
 // Each array points twice at the next: printed once each, the listing stays
@@ -124,7 +138,7 @@ TEST(InspectTest, SharingIsPrintedOnce) {
 // A path that does not lead to a binary object names the step that failed.
 TEST(InspectTest, ExtractionNamesTheStepThatFailed) {
   const std::pair<const char*, const char*> cases[] = {
-      {"e[5]", "step '[5]': the array has 4 elements"},
+      {"e[4]", "step '[4]': the array has 4 elements"},
       {"e.x", "step 'x': the value there is an array, not a frame"},
       {"a[0]", "step '[0]': the value there is a binary object, not an array"},
       {"e[x]", "step '[x]' is not an index"},

@@ -42,6 +42,7 @@ TEST(RoundTripTest, GeneratedScriptsReadBackExactly) {
   // Names of odd and even length, empty, and beyond ASCII, as the report shows them.
   const char* kPackageNames[] = {"p.pkg", ".pkg", "ab", "\xE9.x.pkg"};
   const char* kNames[] = {"name: \"p\"", "name: \"\"", "name: \"ab\"", "name: \"\u00e9.x\""};
+  JsonChecks json;
   for (int round = 0; round < 300; ++round) {
     std::string script;
     std::map<std::string, Slot> slots;  // by folded name
@@ -75,6 +76,7 @@ TEST(RoundTripTest, GeneratedScriptsReadBackExactly) {
     std::string bytes = ReadFile(package);
     Inspection tree = InspectBytes(bytes, InspectMode::kTree);
     EXPECT_EQ(tree.out, dump) << script;
+    json.Add(bytes);
     Inspection report = InspectBytes(bytes);
     EXPECT_EQ(report.status + tree.status, 0) << tree.err << report.err;
     EXPECT_NE(report.out.find(kNames[round % 4]), std::string::npos);
@@ -86,4 +88,5 @@ TEST(RoundTripTest, GeneratedScriptsReadBackExactly) {
       EXPECT_NE(report.out.find(slot.check), std::string::npos) << slot.check;
     }
   }
+  json.Run();
 }

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <sstream>
 
 std::string AssertionReport(const std::string& expression, const char* file, int line) {
@@ -102,4 +104,18 @@ Inspection InspectBytes(const std::string& bytes, InspectMode mode, const char* 
     result.faultOffsets.push_back(std::stoul(result.err.substr(at + 10), nullptr, 16));
   }
   return result;
+}
+
+void JsonChecks::Add(const std::string& bytes) {
+  std::string stem = dir / std::to_string(count++);
+  Inspection json = InspectBytes(bytes, InspectMode::kJson);
+  WriteFile(stem + ".json", json.out);
+  WriteFile(stem + ".err", json.err);
+  WriteFile(stem + ".tree", InspectBytes(bytes, InspectMode::kTree).out);
+}
+
+void JsonChecks::Run() {
+  if (!*PYTHON_PATH) GTEST_SKIP() << "Python 3 was not found: the JSON is not checked";
+  ToolResult result = RunTool(PYTHON_PATH, dir.Path(), {CHECK_JSON_SCRIPT, dir.Path()}, "python3");
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
 }

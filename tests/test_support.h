@@ -54,3 +54,18 @@ struct Inspection {
 };
 Inspection InspectBytes(const std::string& bytes, InspectMode mode = InspectMode::kReport,
                         const char* path = nullptr, const char* output = nullptr);
+
+// pkginspect's JSON for packages, beside its tree and its fault lines, all
+// checked at once by a real JSON parser (tests/scripts/check_json.py): one
+// line of valid UTF-8 each, the tree's slot names in its order, the faults
+// as on standard error.
+class JsonChecks {
+ public:
+  void Add(const std::string& bytes);
+  // Fails the current test where any package fails.
+  void Run();
+
+ private:
+  TempDir dir;
+  int count = 0;
+};
