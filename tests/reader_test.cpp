@@ -153,3 +153,84 @@ TEST(InspectTest, ExtractionNamesTheStepThatFailed) {
     EXPECT_EQ(inspection.status, 1);
   }
 }
+
+namespace {
+// A bitmap binary's bytes: the header for `width` x `height` and the rows
+// that `pixel` gives, `depth` bits each.
+std::string BitmapBytes(int width, int height, int depth, const std::function<int(int, int)>& pixel) {
+  int rowBytes = (width * depth + 31) / 32 * 4;
+  std::string bytes(16 + rowBytes * height, '\0');
+  bytes[5] = static_cast<char>(rowBytes);
+  bytes[13] = static_cast<char>(height), bytes[15] = static_cast<char>(width);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      int bit = x * depth;
+      bytes[16 + y * rowBytes + bit / 8] |= static_cast<char>(pixel(x, y) << (8 - depth - bit % 8));
+    }
+  }
+  return bytes;
+}
+
+// An icon frame with a 32 x 32 `bits` ring and its `mask`, and a `cbits` of
+// depth 4 whose shades grow from the top left corner.
+Built IconPackage() {
+  auto inRing = [](int x, int y, int inner) {
+    int d = (2 * x - 31) * (2 * x - 31) + (2 * y - 31) * (2 * y - 31);
+    return d < 30 * 30 && d >= inner * inner;
+  };
+  std::vector<Obj> objects = {
+      {"root", 0x41, {2u, "top"}, ""},
+      {"top", 0x43, {"topMap", "icon", "colors"}, ""},
+      {"topMap", 0x41, {0u, 2u, "sIcon", "sColorData"}, ""},
+      {"icon", 0x43, {"iconMap", "bits", "mask"}, ""},
+      {"iconMap", 0x41, {0u, 2u, "sBits", "sMask"}, ""},
+      {"bits", 0x40, {"sBits"}, BitmapBytes(32, 32, 1, [&](int x, int y) { return inRing(x, y, 20); })},
+      {"mask", 0x40, {"sMask"}, BitmapBytes(32, 32, 1, [&](int x, int y) { return inRing(x, y, 0); })},
+      {"colors", 0x41, {2u, "color"}, ""},
+      {"color", 0x43, {"colorMap", "cbits", 16u}, ""},
+      {"colorMap", 0x41, {0u, 2u, "sCbits", "sBitDepth"}, ""},
+      {"cbits", 0x40, {"sCbits"}, BitmapBytes(32, 32, 4, [](int x, int y) { return (x + y) / 4 % 16; })},
+      Symbol("sIcon", "icon"), Symbol("sColorData", "colorData"), Symbol("sBits", "bits"),
+      Symbol("sMask", "mask"), Symbol("sCbits", "cbits"), Symbol("sBitDepth", "bitDepth"),
+  };
+  return BuildPackage({{0x81, 4, objects, ""}}, false);
+}
+}  // namespace
+
+TEST(InspectTest, BitmapsAreDrawnAndListedAsPixels) {
+  Built built = IconPackage();
+  Inspection report = InspectBytes(built.bytes);
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(report.out, ReadFile(GOLDEN_DIR "/icon.report"));
+  EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kJson).out, ReadFile(GOLDEN_DIR "/icon.json"));
+  // The listing pkgembed prints draws nothing.
+  EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kTree).out.find("|"), std::string::npos);
+  // Bounds that cannot be: a fault, and the bytes listed as before.
+  std::swap(built.bytes[built.at["mask"] + 12 + 9], built.bytes[built.at["mask"] + 12 + 13]);
+  Inspection reversed = InspectBytes(built.bytes);
+  EXPECT_EQ(reversed.faultOffsets, std::vector<uint32_t>{built.at["mask"] + 12});
+  EXPECT_NE(reversed.out.find("class mask\n" + std::string(20, ' ') + "Dump skipped!"), std::string::npos);
+  JsonChecks json;
+  json.Add(built.bytes);
+  json.Add(IconPackage().bytes);
+  json.Run();
+}
+
+// Arrays nested one past the printer's deepest level: the deepest is listed,
+// the one below it named, in the tree and in the JSON alike.
+TEST(InspectTest, NestingStopsOnePastTheDeepestLevel) {
+  std::vector<Obj> chain = {{"root", 0x41, {2u, "1"}, ""}};
+  for (int i = 1; i <= 129; ++i) chain.push_back({std::to_string(i), 0x41, {2u, std::to_string(i + 1)}, ""});
+  chain.push_back({"130", 0x41, {2u, 7u}, ""});
+  Built built = BuildPackage({{0x81, 4, chain, ""}}, false);
+  std::string tree = InspectBytes(built.bytes, InspectMode::kTree).out;
+  std::string indent(4 * 128, ' ');
+  char deep[64];
+  std::snprintf(deep, sizeof deep, "<array at 0x%x, nested too deep>\n", built.at["129"]);
+  EXPECT_NE(tree.find("\n" + indent + "[\n" + indent + "    " + deep + indent + "]\n"), std::string::npos);
+  EXPECT_EQ(tree.find("nested too deep"), tree.rfind("nested too deep"));
+  std::string json = InspectBytes(built.bytes, InspectMode::kJson).out;
+  std::string listed;
+  for (int depth = 0; depth <= 128; ++depth) listed += "{\"array\":[";
+  EXPECT_NE(json.find(listed + "{\"deep\":" + std::to_string(built.at["129"]) + "}"), std::string::npos);
+}

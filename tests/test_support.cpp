@@ -56,7 +56,7 @@ std::vector<std::string> ListDir(const std::string& path) {
 
 ToolResult RunTool(const std::string& tool, const std::string& dir,
                    const std::vector<std::string>& args, const std::string& program,
-                   Limits limits) {
+                   Limits limits, const std::string& input) {
   TempDir capture;
   std::string outPath = capture / "out", errPath = capture / "err";
   pid_t child = fork();
@@ -65,7 +65,7 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    int in = open("/dev/null", O_RDONLY);
+    int in = open(input.c_str(), O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     for (auto [resource, bound] : {std::pair{RLIMIT_AS, limits.memory},

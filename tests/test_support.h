@@ -34,8 +34,9 @@ struct ToolResult {
 };
 
 // Runs `tool` (a path) in `dir`; `program` is what it receives as its own
-// path. A run gets a minute. Limits, where given, bound its address space,
-// the size of the files it writes and the number it may open.
+// path, and its standard input is the file `input` (or empty). A run gets a
+// minute. Limits, where given, bound its address space, the size of the
+// files it writes and the number it may open.
 struct Limits {
   long memory = 0;
   long fileSize = 0;
@@ -43,7 +44,7 @@ struct Limits {
 };
 ToolResult RunTool(const std::string& tool, const std::string& dir,
                    const std::vector<std::string>& args, const std::string& program,
-                   Limits limits = {});
+                   Limits limits = {}, const std::string& input = "/dev/null");
 
 // pkginspect run in this process on a package's bytes: the status, what it
 // printed, and the offsets of the faults it reported.

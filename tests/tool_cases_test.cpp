@@ -29,6 +29,7 @@ struct Scenario {
   const char* copy = nullptr;           // a file the run writes, holding "d"
   long memoryLimitMb = 0;
   long fileSizeLimit = 0;
+  const char* input = nullptr;  // a file in the directory, as standard input
 };
 
 std::string Usage(const std::string& program) {
@@ -60,7 +61,8 @@ void RunScenario(const Scenario& s) {
   std::vector<std::string> before = ListDir(dir.Path());
   ToolResult result = RunTool(s.inspect ? PKGINSPECT_PATH : PKGEMBED_PATH, dir.Path(), s.args,
                               s.inspect ? "pkginspect" : s.program,
-                              {s.memoryLimitMb << 20, s.fileSizeLimit});
+                              {s.memoryLimitMb << 20, s.fileSizeLimit},
+                              s.input ? dir / s.input : "/dev/null");
   EXPECT_EQ(result.status, s.status);
   if (s.outGolden) {
     EXPECT_EQ(result.out, ReadFile(GOLDEN_DIR "/" + std::string(s.outGolden)));
@@ -85,6 +87,7 @@ void RunScenario(const Scenario& s) {
 const std::vector<std::string> kScript = {"out.pkg", "Bad:SIG", "contents.script"};
 const std::vector<std::string> kEmpty = {"out.pkg", "Bad:SIG", "empty.script"};
 const std::string kDumpStart = "[\n    {\n";
+const std::string kInspectUsage = "usage: pkginspect [--tree | --json] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n";
 
 }  // namespace
 
@@ -113,7 +116,20 @@ TEST(ToolTest, Scenarios) {
        {.args = {"out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [out.pkg]: File too large\n", .fileSizeLimit = 1024}},
       {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n"}},
       {"pkginspect: wrong arguments",
-       {.args = {"--tree"}, .status = 2, .err = "usage: pkginspect [--tree | --json] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n", .inspect = true}},
+       {.args = {"--tree"}, .status = 2, .err = kInspectUsage, .inspect = true}},
+      {"pkginspect: --help on standard output", {.args = {"--help"}, .status = 0, .outHas = {"usage: pkginspect [--tree | --json] PACKAGE...\n", "\n  --json ", "\n  --version "}, .inspect = true}},
+      {"pkginspect: --version", {.args = {"--version"}, .status = 0, .out = "pkginspect " PKGEMBED_VERSION "\n", .inspect = true}},
+      {"pkginspect: an unknown option", {.args = {"--trees", "demo.pkg"}, .status = 2, .err = kInspectUsage, .inspect = true}},
+      {"pkginspect: two modes", {.args = {"--tree", "--json", "demo.pkg"}, .status = 2, .err = kInspectUsage, .inspect = true}},
+      {"pkginspect: several packages, one unreadable: headers, the worst status, the rest read",
+       {.args = {"--tree", "demo.pkg", "no.pkg", "data.bin"}, .status = 2,
+        .outHas = {"==> demo.pkg <==\n[\n", "]\n\n==> no.pkg <==\n\n==> data.bin <==\n"},
+        .err = "pkginspect: cannot read no.pkg: No such file or directory\ndata.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},
+      {"pkginspect: one package, no header line", {.args = {"--tree", "demo.pkg"}, .status = 0, .outGolden = "empty_script.dump", .inspect = true}},
+      {"pkginspect: standard input, and -- before a name that starts with -",
+       {.args = {"--json", "--", "-", "-demo.pkg"}, .status = 2,
+        .outHas = {"{\"file\":\"-\",\"signature\":\"package1\",", "\n{\"file\":\"-demo.pkg\",\"error\":\"No such file or directory\"}\n"},
+        .err = "pkginspect: cannot read -demo.pkg: No such file or directory\n", .inspect = true, .input = "demo.pkg"}},
       {"pkginspect: package missing", {.args = {"no.pkg"}, .status = 2, .err = "pkginspect: cannot read no.pkg: No such file or directory\n", .inspect = true}},
       {"pkginspect: package is a directory", {.args = {"folder"}, .status = 2, .err = "pkginspect: cannot read folder: Is a directory\n", .inspect = true}},
       {"pkginspect: not a package", {.args = {"--tree", "data.bin"}, .err = "data.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},
