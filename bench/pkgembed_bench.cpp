@@ -1,9 +1,13 @@
 // Times whole runs of pkgembed against reference commands that only read the
 // same inputs and write the same amount of output, alternately, and prints for
 // each case the median time, the peak resident size of the tool's process and
-// the median of the pairwise time ratios, beside the case's target.
+// the median of the pairwise time ratios, beside the case's target. Given a
+// second pkgembed (an earlier build), each case times it too, in the same
+// rounds, and prints the median ratio of the two.
 //
-//   pkgembed_bench [RUNS] [PKGEMBED]
+//   pkgembed_bench [RUNS] [PKGEMBED [BASELINE]]
+//
+// A last case times pkginspect --json over 1,000 packages against cat.
 //
 // The inputs are generated in a scratch directory under /tmp, removed at the
 // end. Nothing here fails: the figures are for people to read.
@@ -77,14 +81,22 @@ double Median(std::vector<double> values) {
 
 struct Result {
   double seconds, peakMiB, referenceSeconds, ratio;
+  double baselineSeconds = 0, baselineRatio = 0;  // with a baseline
 };
 
-// Runs the tool and the reference in turn, `runs` times each after one
-// unmeasured round.
-Result Compare(const Command& tool, const Command& reference, int runs) {
+// The same command with another program in place of the first.
+Command WithProgram(Command command, const std::string& program) {
+  command.argv[0] = program;
+  return command;
+}
+
+// Runs the tool, the reference and the baseline (if any) in turn, `runs`
+// times each after one unmeasured round.
+Result Compare(const Command& tool, const Command& reference, int runs,
+               const std::string& baseline = "") {
   Time(tool);
   Time(reference);
-  std::vector<double> times, peaks, referenceTimes, ratios;
+  std::vector<double> times, peaks, referenceTimes, ratios, baselineTimes, baselineRatios;
   for (int i = 0; i < runs; ++i) {
     Sample a = Time(tool);
     Sample b = Time(reference);
@@ -92,9 +104,19 @@ Result Compare(const Command& tool, const Command& reference, int runs) {
     peaks.push_back(a.peakMiB);
     referenceTimes.push_back(b.seconds);
     ratios.push_back(a.seconds / b.seconds);
+    if (!baseline.empty()) {
+      Sample c = Time(WithProgram(tool, baseline));
+      baselineTimes.push_back(c.seconds);
+      baselineRatios.push_back(a.seconds / c.seconds);
+    }
   }
-  return {Median(times), *std::max_element(peaks.begin(), peaks.end()), Median(referenceTimes),
-          Median(ratios)};
+  Result result{Median(times), *std::max_element(peaks.begin(), peaks.end()),
+                Median(referenceTimes), Median(ratios)};
+  if (!baseline.empty()) {
+    result.baselineSeconds = Median(baselineTimes);
+    result.baselineRatio = Median(baselineRatios);
+  }
+  return result;
 }
 
 // Written in small pieces: a child starts with this process's peak resident
@@ -130,6 +152,37 @@ std::string Lines(const std::string& name, int count, const std::string& line) {
 void Print(const char* name, const Result& r, const char* target) {
   std::printf("%-34s %9.3f s %8.1f MiB  ref %8.3f s  ratio %6.2f   target: %s\n", name, r.seconds,
               r.peakMiB, r.referenceSeconds, r.ratio, target);
+  if (r.baselineSeconds > 0) {
+    std::printf("%-34s baseline %8.3f s  this build / baseline %6.3f\n", "", r.baselineSeconds,
+                r.baselineRatio);
+  }
+}
+
+// 1,000 packages from 20 scripts of 30 slots of 1 KiB, each with a 32 x 32
+// icon, copied under names of their own.
+std::vector<std::string> Packages(const std::string& tool) {
+  std::ofstream icon(dir + "/icon", std::ios::binary);
+  const char header[16] = {0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 32, 0, 32};
+  icon.write(header, sizeof header);
+  for (int i = 0; i < 128; ++i) icon.put(static_cast<char>(i * 37));
+  icon.close();
+  std::vector<std::string> packages;
+  for (int kind = 0; kind < 20; ++kind) {
+    std::ofstream script(dir + "/p.script");
+    script << "makeSlot icon binary bits icon\n";
+    for (int i = 0; i < 30; ++i) {
+      script << "makeSlot s" << i << " binary c" << i % 3 << " " << Numbered("k", kind * 30 + i);
+      script << "\n";
+    }
+    script.close();
+    std::string built = dir + "/" + Numbered("kind", kind) + ".pkg";
+    Time({{tool, built, "Bench:SIG", "p.script"}});
+    for (int copy = 0; copy < 50; ++copy) {
+      packages.push_back(dir + "/" + Numbered("p", kind * 50 + copy) + ".pkg");
+      std::filesystem::copy_file(built, packages.back());
+    }
+  }
+  return packages;
 }
 
 }  // namespace
@@ -137,6 +190,7 @@ void Print(const char* name, const Result& r, const char* target) {
 int main(int argc, char** argv) {
   int runs = argc > 1 ? std::atoi(argv[1]) : 5;
   std::string tool = argc > 2 ? argv[2] : PKGEMBED_PATH;
+  std::string baseline = argc > 3 ? argv[3] : "";
   char pattern[] = "/tmp/pkgembed-bench-XXXXXX";
   dir = mkdtemp(pattern);
   if (chdir(dir.c_str()) != 0) return 1;
@@ -154,24 +208,24 @@ int main(int argc, char** argv) {
   sync();
 
   std::string one = Script("a.script", 1, 1, [](int) { return "large0"; });
-  Result a = Compare(pkgembed(one), {{"cat", "large0"}, "/dev/null", dir + "/ref.out"}, runs);
+  Result a = Compare(pkgembed(one), {{"cat", "large0"}, "/dev/null", dir + "/ref.out"}, runs, baseline);
   Print("(a) one 16 MB file", a, "ratio <= 4, peak <= 2.1 x 16 MiB + 16 MiB = 49.6 MiB");
 
   std::string eight = Script("b.script", 8, 8, [](int i) { return Numbered("large", i); });
   Command catEight{{"cat"}, "/dev/null", dir + "/ref.out"};
   for (int i = 0; i < 8; ++i) catEight.argv.push_back(Numbered("large", i));
-  Result b = Compare(pkgembed(eight), catEight, runs);
+  Result b = Compare(pkgembed(eight), catEight, runs, baseline);
   Print("(b) eight 16 MB files", b, "ratio <= 4, peak <= 2.1 x 128 MiB + 16 MiB = 284.8 MiB");
 
   Command heads{{"xargs", "head", "-q", "-c", "100"}, Lines("heads", 100000, "small")};
   std::string manyNames = Script("c.script", 100000, 100000, [](int) { return "small"; });
-  Result c = Compare(pkgembed(manyNames), heads, runs);
+  Result c = Compare(pkgembed(manyNames), heads, runs, baseline);
   Print("(c) 100,000 slots", c, "ratio <= 1.5, peak <= 64 MiB");
 
   double previous = 0;
   for (int count : {50000, 100000, 200000}) {
     std::string script = Script("d.script", count, count, [](int) { return "small"; });
-    Result d = Compare(pkgembed(script), heads, runs);
+    Result d = Compare(pkgembed(script), heads, runs, baseline);
     std::string name = Numbered("(d) ", count) + " slots";
     Print(name.c_str(), d, previous > 0 ? "growth <= 2.3 per doubling" : "");
     if (previous > 0) std::printf("%-34s growth %.2f\n", "", d.seconds / previous);
@@ -185,12 +239,21 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 10000; ++i) fileList << "k" << i << "\n";
   fileList.close();
   catFiles.input = dir + "/files";
-  Result e = Compare(pkgembed(files), catFiles, runs);
+  Result e = Compare(pkgembed(files), catFiles, runs, baseline);
   Print("(e) 10,000 files of 1 KiB", e, "ratio <= 3");
 
   std::string cycling = Script("f.script", 100000, 100, [](int) { return "small"; });
-  Result f = Compare(pkgembed(cycling), heads, runs);
+  Result f = Compare(pkgembed(cycling), heads, runs, baseline);
   Print("(f) 100,000 slots over 100 names", f, "ratio <= 1.5, peak <= 32 MiB");
+
+  std::vector<std::string> packages = Packages(tool);
+  Command json{{PKGINSPECT_PATH, "--json"}, "/dev/null", dir + "/catalogue.jsonl"};
+  Command catPackages{{"cat"}, "/dev/null", dir + "/ref.out"};
+  for (const std::string& package : packages) {
+    json.argv.push_back(package);
+    catPackages.argv.push_back(package);
+  }
+  Print("(g) pkginspect --json, 1,000 pkgs", Compare(json, catPackages, runs), "ratio <= 5");
 
   std::filesystem::remove_all(dir);
   return 0;

@@ -1,4 +1,5 @@
-// Reads arbitrary bytes as a package file, in each of pkginspect's modes.
+// Reads arbitrary bytes as a package file, in each of pkginspect's modes (the
+// report draws bitmaps, the JSON lists their pixels).
 // Whatever the bytes, a run must end with status 0 or 1; a crash, sanitizer
 // report, hang, assertion (which exits) or runaway allocation is a finding.
 
@@ -10,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* sink = std::fopen("/dev/null", "w");
-  for (InspectMode mode : {InspectMode::kReport, InspectMode::kTree, InspectMode::kExtract}) {
+  for (InspectMode mode : {InspectMode::kReport, InspectMode::kTree, InspectMode::kJson,
+                           InspectMode::kExtract}) {
     InspectRequest request{mode, "fuzz.pkg", "_ExportTable[0].objects[0].greeting", "/dev/null"};
     int status = Inspect(request, std::vector<uint8_t>(data, data + size), sink, sink);
     if (status != 0 && status != 1) std::abort();
