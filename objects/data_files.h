@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/platform.h"
+
 class Arena;
 
 // The bytes of the data files that a package is built from, each kept until
@@ -35,12 +37,7 @@ class DataFiles {
   int Descriptor(uint32_t number) const;
 
  private:
-  struct File {
-    void* bytes;
-    size_t length;
-    bool mapped;
-    int fd;
-  };
+  using File = platform::DataFile;
   uint32_t Keep(File file);
   void Free(File& file);
 

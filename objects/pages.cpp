@@ -1,15 +1,13 @@
 #include "objects/pages.h"
 
-#include <sys/mman.h>
-
 #include <new>
 #include <utility>
 
+#include "platform/platform.h"
+
 Pages::Pages(size_t size, Use use) : size(size) {
-  int flags = MAP_PRIVATE | MAP_ANONYMOUS | (use == kWhole ? MAP_POPULATE : 0);
-  void* mapped = ::mmap(nullptr, size ? size : 1, PROT_READ | PROT_WRITE, flags, -1, 0);
-  if (mapped == MAP_FAILED) throw std::bad_alloc();
-  bytes = static_cast<std::byte*>(mapped);
+  bytes = static_cast<std::byte*>(platform::AllocatePages(size, use == kWhole));
+  if (!bytes) throw std::bad_alloc();
 }
 
 Pages& Pages::operator=(Pages&& other) noexcept {
@@ -19,5 +17,5 @@ Pages& Pages::operator=(Pages&& other) noexcept {
 }
 
 Pages::~Pages() {
-  if (bytes) ::munmap(bytes, size ? size : 1);
+  if (bytes) platform::FreePages(bytes, size);
 }

@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-// A run of bytes of the file, in memory. Where `fd` is open, the run is also
-// the first `count` bytes of that file, which the kernel copies itself.
-struct Piece {
-  const uint8_t* bytes;
-  size_t count;
-  int fd = -1;
-};
+#include "platform/platform.h"
+
+// A run of bytes of the file, in memory. Where `handle` is open, the run is
+// also the first `count` bytes of that data file, which the kernel copies
+// itself.
+using Piece = platform::Run;
 
 // Writes a finished package, the pieces one after another, to `path` so that
 // a failure never leaves a truncated package behind. A regular file, or a path

@@ -1,12 +1,11 @@
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "reader/reader_command.h"
 
 int main(int argc, char** argv) {
   // A report can be long: into a file or a pipe it goes in large writes.
   static char buffer[1 << 18];
-  if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  platform::SetUpStandardOutput(buffer, sizeof buffer);
   return RunInspect(argc, argv);
 }

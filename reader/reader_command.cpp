@@ -1,11 +1,10 @@
 #include "reader/reader_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "objects/errors.h"
 #include "objects/unique_file.h"
 #include "packaging/output_file.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -81,10 +81,6 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
 }
 
 bool ReadStream(FILE* file, std::vector<uint8_t>& bytes) {
-  struct stat status;
-  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
-    bytes.reserve(static_cast<size_t>(status.st_size));
-  }
   uint8_t chunk[1 << 16];
   while (size_t got = std::fread(chunk, 1, sizeof chunk, file)) {
     bytes.insert(bytes.end(), chunk, chunk + got);
@@ -98,9 +94,16 @@ bool ReadStream(FILE* file, std::vector<uint8_t>& bytes) {
 }
 
 bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
-  if (std::string_view(path) == "-") return ReadStream(stdin, bytes);
+  if (std::string_view(path) == "-") {
+    platform::SetBinaryInput();
+    return ReadStream(stdin, bytes);
+  }
   UniqueFile file(std::fopen(path, "rb"));
-  return file && ReadStream(file.get(), bytes);
+  if (!file) return false;
+  std::error_code error;
+  uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size <= UINT32_MAX) bytes.reserve(static_cast<size_t>(size));
+  return ReadStream(file.get(), bytes);
 }
 
 // Writes what the path leads to; false, with the reason on standard error,

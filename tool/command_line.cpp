@@ -1,13 +1,12 @@
 #include "tool/command_line.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <new>
 
 #include "objects/errors.h"
 #include "objects/object.h"
 #include "objects/ref.h"
+#include "objects/symbol.h"
 #include "packaging/package.h"
 #include "tool/contents.h"
 #include "tool/contents_script.h"
@@ -24,7 +23,7 @@ int Usage(const char* program) {
 int Build(int argc, char** argv) {
   Package package;
   Ref* rootFrame = package.GetPart(0)->GetRoot()->GetElement(0);
-  if (strcasecmp(argv[1], "-MOD") == 0) {
+  if (NamesEqualIgnoringCase(std::string_view(argv[1]), "-MOD")) {
     std::printf("\n\nSorry, MOD support not completed...\n\n");
     return 1;
   }

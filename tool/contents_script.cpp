@@ -1,7 +1,5 @@
 #include "tool/contents_script.h"
 
-#include <strings.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -55,9 +53,9 @@ int ReadStatement(ScriptReader& reader, Ref* frame) {
   if (!reader.NextToken(type)) return reader.Missing("Missing the type of the slot!\n");
   Ref* value = nullptr;
   int status;
-  if (strcasecmp(type.c_str(), "binary") == 0) {
+  if (NamesEqualIgnoringCase(std::string_view(type.c_str()), "binary")) {
     status = ReadBinary(reader, value);
-  } else if (strcasecmp(type.c_str(), "asmCode") == 0) {
+  } else if (NamesEqualIgnoringCase(std::string_view(type.c_str()), "asmCode")) {
     status = ReadNativeFunction(reader, value);
   } else {
     return Refuse("not an expected slot type!\n");
@@ -82,7 +80,7 @@ int ReadStatement(ScriptReader& reader, Ref* frame) {
 }  // namespace
 
 int ReadContentsScript(Ref* frame, const char* path) {
-  UniqueFile file(std::fopen(path, "r"));
+  UniqueFile file(std::fopen(path, "rb"));
   if (!file) {
     std::printf("Couldn't load [%s]!\n", path);
     return 1;
@@ -92,7 +90,7 @@ int ReadContentsScript(Ref* frame, const char* path) {
   while (reader.NextToken(word)) {
     if (word[0] == '#') {
       reader.SkipLine();
-    } else if (strcasecmp(word.c_str(), "makeSlot") == 0) {
+    } else if (NamesEqualIgnoringCase(std::string_view(word.c_str()), "makeSlot")) {
       if (int status = ReadStatement(reader, frame); status != 0) return status;
     }
   }
