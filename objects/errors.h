@@ -19,4 +19,10 @@ class OutputError : public std::runtime_error {
 };
 
 // printf-style formatting into a std::string, for the messages above.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// (MinGW's C99 printf is checked as GNU's, not as the system's.)
+#ifdef __MINGW_PRINTF_FORMAT
+#define PKGEMBED_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define PKGEMBED_PRINTF_FORMAT printf
+#endif
+std::string Format(const char* format, ...) __attribute__((format(PKGEMBED_PRINTF_FORMAT, 1, 2)));

@@ -1,5 +1,6 @@
 #include "packaging/output_file.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "objects/errors.h"
@@ -35,7 +36,7 @@ void WriteByRename(const std::string& path, unsigned mode, const std::vector<Pie
   int error = 0;
   intptr_t output = platform::CreateTemporary(path, mode, temporary, error);
   if (output < 0) CannotWrite(path, error);
-  if (!WriteAndClose(output, pieces, error) || !platform::ReplaceFile(temporary, path, error)) {
+  if (!WriteAndClose(output, pieces, error) || !platform::PutInPlace(temporary, path, error)) {
     platform::RemoveFile(temporary);
     CannotWrite(path, error);
   }
@@ -52,6 +53,8 @@ void WriteOutputFile(const std::string& path, const std::vector<Piece>& pieces) 
       return WriteByRename(target, platform::NewFileMode(), pieces);
     case platform::PathKind::kRegular:
       return WriteByRename(target, mode, pieces);
+    case platform::PathKind::kDirectory:
+      CannotWrite(target, EISDIR);
     case platform::PathKind::kOther:
       return WriteDirectly(target, pieces);
   }

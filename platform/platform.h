@@ -53,7 +53,7 @@ struct Run {
   size_t count;
   int handle = -1;
 };
-enum class PathKind { kMissing, kRegular, kOther };
+enum class PathKind { kMissing, kRegular, kDirectory, kOther };
 // What is at `path`, and for a regular file its permission bits.
 PathKind GetPathKind(const std::string& path, unsigned& mode);
 // The file a symbolic link names, or the path itself.
@@ -68,7 +68,7 @@ intptr_t OpenForWriting(const std::string& path, int& error);
 bool WriteRuns(intptr_t output, const std::vector<Run>& runs, int& error);
 bool CloseOutput(intptr_t output, int& error);
 // Puts `from` in the place of `to` in one step, replacing what is there.
-bool ReplaceFile(const std::string& from, const std::string& to, int& error);
+bool PutInPlace(const std::string& from, const std::string& to, int& error);
 void RemoveFile(const std::string& path);
 
 // Standard output in binary mode, so that no byte is changed on the way, and

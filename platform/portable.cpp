@@ -101,7 +101,9 @@ PathKind GetPathKind(const std::string& path, unsigned& mode) {
   fs::file_status status = fs::status(path, error);
   if (!fs::exists(status)) return PathKind::kMissing;
   mode = static_cast<unsigned>(status.permissions()) & 07777;
-  return fs::is_regular_file(status) ? PathKind::kRegular : PathKind::kOther;
+  return fs::is_regular_file(status) ? PathKind::kRegular
+         : fs::is_directory(status)    ? PathKind::kDirectory
+                                       : PathKind::kOther;
 }
 
 std::string ResolveLink(const std::string& path) {
@@ -175,7 +177,7 @@ std::wstring Wide(const std::string& path) {
 }
 }  // namespace
 
-bool ReplaceFile(const std::string& from, const std::string& to, int& error) {
+bool PutInPlace(const std::string& from, const std::string& to, int& error) {
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   DWORD code = GetLastError();
   // A target that is read-only or open elsewhere cannot be replaced.
@@ -192,7 +194,7 @@ void SetUpStandardOutput(char* buffer, size_t size) {
 
 void SetBinaryInput() { _setmode(_fileno(stdin), _O_BINARY); }
 #else
-bool ReplaceFile(const std::string& from, const std::string& to, int& error) {
+bool PutInPlace(const std::string& from, const std::string& to, int& error) {
   std::error_code failure;
   fs::rename(from, to, failure);
   error = failure.value();

@@ -220,7 +220,9 @@ PathKind GetPathKind(const std::string& path, unsigned& mode) {
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) return PathKind::kMissing;
   mode = status.st_mode & 07777;
-  return S_ISREG(status.st_mode) ? PathKind::kRegular : PathKind::kOther;
+  return S_ISREG(status.st_mode)   ? PathKind::kRegular
+         : S_ISDIR(status.st_mode) ? PathKind::kDirectory
+                                   : PathKind::kOther;
 }
 
 std::string ResolveLink(const std::string& path) {
@@ -268,7 +270,7 @@ bool CloseOutput(intptr_t output, int& error) {
   return false;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, int& error) {
+bool PutInPlace(const std::string& from, const std::string& to, int& error) {
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
   error = errno;
   return false;

@@ -98,9 +98,14 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
     platform::SetBinaryInput();
     return ReadStream(stdin, bytes);
   }
+  std::error_code error;
+  // Some systems open a folder as a file, others refuse it as forbidden.
+  if (std::filesystem::is_directory(path, error)) {
+    errno = EISDIR;
+    return false;
+  }
   UniqueFile file(std::fopen(path, "rb"));
   if (!file) return false;
-  std::error_code error;
   uintmax_t size = std::filesystem::file_size(path, error);
   if (!error && size <= UINT32_MAX) bytes.reserve(static_cast<size_t>(size));
   return ReadStream(file.get(), bytes);

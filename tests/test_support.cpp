@@ -61,8 +61,12 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
   std::string outPath = capture / "out", errPath = capture / "err";
   pid_t child = fork();
   if (child == 0) {
+    // A wrapper runs the tools under test, which then receive the path the
+    // wrapper gives them.
+    bool wrapped = *TOOL_WRAPPER && (tool == PKGEMBED_PATH || tool == PKGINSPECT_PATH);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    if (wrapped) argv.push_back(const_cast<char*>(TOOL_WRAPPER));
+    argv.push_back(const_cast<char*>(wrapped ? tool.c_str() : program.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     int in = open(input.c_str(), O_RDONLY);
@@ -79,7 +83,7 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
     if (chdir(dir.c_str()) != 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
       _exit(127);
     for (int fd = 3; fd < 256; ++fd) close(fd);  // the tool starts with the standard three only
-    execv(tool.c_str(), argv.data());
+    execvp(wrapped ? TOOL_WRAPPER : tool.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;

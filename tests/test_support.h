@@ -34,7 +34,8 @@ struct ToolResult {
 };
 
 // Runs `tool` (a path) in `dir`; `program` is what it receives as its own
-// path, and its standard input is the file `input` (or empty). A run gets a
+// path (unless the tools under test run through a wrapper), and its standard
+// input is the file `input` (or empty). A run gets a
 // minute. Limits, where given, bound its address space, the size of the
 // files it writes and the number it may open.
 struct Limits {
@@ -70,3 +71,6 @@ class JsonChecks {
   TempDir dir;
   int count = 0;
 };
+
+// Whether the tools under test run through a wrapper (such as wine).
+inline bool IsWrapped() { return *TOOL_WRAPPER != '\0'; }

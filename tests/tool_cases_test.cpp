@@ -27,9 +27,13 @@ struct Scenario {
   std::string program = "pkgembed";     // what the tool receives as its path
   bool inspect = false;                 // pkginspect on the package pkgembed built first
   const char* copy = nullptr;           // a file the run writes, holding "d"
+  const char* written = nullptr;        // a package the run writes
   long memoryLimitMb = 0;
   long fileSizeLimit = 0;
   const char* input = nullptr;  // a file in the directory, as standard input
+  long pipeBytes = -1;          // pipe.bin is a pipe that gives this many bytes
+  const char* device = nullptr;  // a file of the system the row needs
+  bool native = false;  // depends on what a wrapper changes: the program path, limits
 };
 
 std::string Usage(const std::string& program) {
@@ -50,9 +54,41 @@ void MakeDataFiles(const TempDir& dir) {
   }
 }
 
+// Writes `count` bytes into the pipe at `path` once a reader opens it, and
+// gives up after a while; a reader that stops early ends the writing.
+std::thread PipeWriter(const std::string& path, long count) {
+  mkfifo(path.c_str(), 0644);
+  signal(SIGPIPE, SIG_IGN);
+  return std::thread([path, count] {
+    for (int tries = 0; tries < 3000; ++tries) {
+      int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd < 0) {
+        usleep(10000);
+        continue;
+      }
+      fcntl(fd, F_SETFL, 0);
+      std::string chunk(1 << 16, 'p');
+      for (long left = count; left > 0;) {
+        ssize_t n = write(fd, chunk.data(), std::min<long>(left, chunk.size()));
+        if (n <= 0) break;
+        left -= n;
+      }
+      close(fd);
+      return;
+    }
+  });
+}
+
 void RunScenario(const Scenario& s) {
+  if (s.device && access(s.device, F_OK) != 0) {
+    std::printf("skipped: this system has no %s\n", s.device);
+    return;
+  }
+  if (s.native && (IsWrapped() || (s.memoryLimitMb && SANITIZED))) return;
   TempDir dir;
   MakeDataFiles(dir);
+  std::thread writer;
+  if (s.pipeBytes >= 0) writer = PipeWriter(dir / "pipe.bin", s.pipeBytes);
   if (s.script) WriteFile(dir / "contents.script", s.script);
   if (s.inspect) {
     std::string script = s.script ? "contents.script" : "empty.script";
@@ -63,6 +99,7 @@ void RunScenario(const Scenario& s) {
                               s.inspect ? "pkginspect" : s.program,
                               {s.memoryLimitMb << 20, s.fileSizeLimit},
                               s.input ? dir / s.input : "/dev/null");
+  if (writer.joinable()) writer.join();
   EXPECT_EQ(result.status, s.status);
   if (s.outGolden) {
     EXPECT_EQ(result.out, ReadFile(GOLDEN_DIR "/" + std::string(s.outGolden)));
@@ -73,6 +110,9 @@ void RunScenario(const Scenario& s) {
   EXPECT_EQ(result.err, s.err);
   if (s.packageGolden) {
     EXPECT_TRUE(ReadFile(dir / s.args[0]) == ReadFile(GOLDEN_DIR "/" + std::string(s.packageGolden)));
+  }
+  if (s.written) {
+    EXPECT_EQ(ReadFile(dir / s.written).substr(0, 8), "package1");
   }
   if (s.copy) {
     EXPECT_EQ(ReadFile(dir / s.copy), "d");
@@ -93,8 +133,8 @@ const std::string kInspectUsage = "usage: pkginspect [--tree | --json] PACKAGE..
 
 TEST(ToolTest, Scenarios) {
   const std::pair<const char*, Scenario> scenarios[] = {
-      {"-MOD alone is too few arguments", {.args = {"-MOD"}, .out = Usage("./some/pkgembed"), .program = "./some/pkgembed"}},
-      {"two arguments", {.args = {"out.pkg", "Sym:SIG"}, .out = Usage("pkgembed")}},
+      {"-MOD alone is too few arguments", {.args = {"-MOD"}, .out = Usage("./some/pkgembed"), .program = "./some/pkgembed", .native = true}},
+      {"two arguments", {.args = {"out.pkg", "Sym:SIG"}, .out = Usage("pkgembed"), .native = true}},
       {"-MOD in any case, whatever follows", {.args = {"-mOd", "a", "b", "c"}, .out = "\n\nSorry, MOD support not completed...\n\n"}},
       {"an empty script; arguments past the third ignored",
        {.args = {"demo.pkg", "Demo:SIG", "empty.script", "ignored"}, .status = 0, .outGolden = "empty_script.dump", .packageGolden = "demo.pkg"}},
@@ -102,19 +142,26 @@ TEST(ToolTest, Scenarios) {
       {"numArgs at the bottom of the range, kept in 30 bits",
        {.args = kScript, .script = "makeSlot f asmCode -2147483648 data.bin", .status = 0,
         .outHas = {"numArgs: \n                                            0\n"}}},
-      {"the largest binary, an empty device, a /proc file that says it is empty",
-       {.args = kScript, .script = "makeSlot l binary b max.bin makeSlot n binary b /dev/null makeSlot p binary b /proc/self/cmdline",
-        .status = 0, .outHas = {"size=16777203\n                                    Dump skipped!\n", "size=0\n                                p: \n", "size=41\n"}}},
+      {"the largest binary", {.args = kScript, .script = "makeSlot l binary b max.bin", .status = 0, .outHas = {"size=16777203\n                                    Dump skipped!\n"}}},
+      {"an empty device", {.args = kScript, .script = "makeSlot n binary b /dev/null", .status = 0, .outHas = {"size=0\n"}, .device = "/dev/null", .native = true}},
+      {"a /proc file that says it is empty", {.args = kScript, .script = "makeSlot p binary b /proc/self/cmdline", .status = 0, .outHas = {"size=41\n"}, .device = "/proc/self/cmdline", .native = true}},
+      {"an endless device", {.args = kScript, .script = "makeSlot z binary b /dev/zero", .out = "Data file [/dev/zero] is too large: a binary object holds at most 16777203 bytes!\n", .device = "/dev/zero", .native = true}},
+      {"a pipe of the largest binary", {.args = kScript, .script = "makeSlot p binary b pipe.bin", .status = 0, .outHas = {"size=16777203\n"}, .pipeBytes = 16777203}},
+      {"a pipe one byte longer", {.args = kScript, .script = "makeSlot p binary b pipe.bin", .out = "Data file [pipe.bin] is too large: a binary object holds at most 16777203 bytes!\n", .pipeBytes = 16777204}},
+      {"a comment whose first word only begins with #",
+       {.args = kScript, .script = "#note makeSlot gone binary b data.bin\nmakeSlot kept binary b data.bin", .status = 0, .outHas = {"kept: \n"}}},
+      {"-MODX as the output path is a file name", {.args = {"-MODX", "Demo:SIG", "empty.script"}, .status = 0, .outGolden = "empty_script.dump", .written = "-MODX"}},
+      {"-MOD as the output path, past the first argument's test", {.args = {"./-MOD", "Demo:SIG", "empty.script"}, .status = 0, .outGolden = "empty_script.dump", .written = "-MOD"}},
       {"memory runs out",
        {.args = kScript, .script = "makeSlot a binary b max.bin makeSlot b binary b max.bin makeSlot c binary b max.bin "
                                    "makeSlot d binary b max.bin makeSlot e binary b max.bin makeSlot f binary b max.bin",
-        .err = "Out of memory!\n", .memoryLimitMb = 80}},
+        .err = "Out of memory!\n", .memoryLimitMb = 80, .native = true}},
       {"output in a missing directory",
        {.args = {"missing/out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [missing/out.pkg]: No such file or directory\n"}},
       {"output is a directory", {.args = {"folder", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [folder]: Is a directory\n"}},
       {"disk full while an existing package is replaced",
        {.args = {"out.pkg", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [out.pkg]: File too large\n", .fileSizeLimit = 1024}},
-      {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n"}},
+      {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n", .device = "/dev/full", .native = true}},
       {"pkginspect: wrong arguments",
        {.args = {"--tree"}, .status = 2, .err = kInspectUsage, .inspect = true}},
       {"pkginspect: --help on standard output", {.args = {"--help"}, .status = 0, .outHas = {"usage: pkginspect [--tree | --json] PACKAGE...\n", "\n  --json ", "\n  --version "}, .inspect = true}},
@@ -144,7 +191,6 @@ TEST(ToolTest, Scenarios) {
   };
   for (const auto& [name, scenario] : scenarios) {
     SCOPED_TRACE(name);
-    if (scenario.memoryLimitMb && SANITIZED) continue;  // the sanitizers need the address space
     RunScenario(scenario);
   }
 }
@@ -165,7 +211,6 @@ TEST(ToolTest, FaultyInputStopsWithItsMessage) {
       {"makeSlot a asmCode 1 no.bin", "Couldn't read data file [no.bin]: No such file or directory!\n"},
       {"makeSlot a binary b folder", "Couldn't read data file [folder]: Is a directory!\n"},
       {"makeSlot a binary b over.bin", "Data file [over.bin] is too large: a binary object holds at most 16777203 bytes!\n"},
-      {"makeSlot a binary b /dev/zero", "Data file [/dev/zero] is too large: a binary object holds at most 16777203 bytes!\n"},
   };
   for (const auto& [script, message] : scripts) {
     SCOPED_TRACE(script);
@@ -178,6 +223,7 @@ TEST(ToolTest, FaultyInputStopsWithItsMessage) {
 // Past half the open-file limit, large data files are written from their
 // mappings instead of copied by the kernel: the package is the same.
 TEST(ToolTest, FewOpenFilesMakeTheSamePackage) {
+  if (IsWrapped()) GTEST_SKIP() << "the limit would bind the wrapper";
   TempDir dir;
   WriteFile(dir / "big.bin", std::string(70000, 'b') + "end");
   std::string script;
@@ -189,28 +235,4 @@ TEST(ToolTest, FewOpenFilesMakeTheSamePackage) {
   ASSERT_EQ(RunTool(PKGEMBED_PATH, dir.Path(), args, "pkgembed", {.openFiles = 12}).status, 0);
   EXPECT_TRUE(ReadFile(dir / "new.pkg") == copied);
   EXPECT_GT(copied.size(), 8 * 70000u);
-}
-
-// A pipe cannot be measured: it is read to its end, in several reads.
-TEST(ToolTest, PipeIsReadToItsEnd) {
-  TempDir dir;
-  mkfifo((dir / "pipe.bin").c_str(), 0644);
-  // The writer waits for the tool to open the pipe, and gives up after a while.
-  std::thread writer([&] {
-    for (int tries = 0; tries < 1000; ++tries) {
-      int fd = open((dir / "pipe.bin").c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) {
-        fcntl(fd, F_SETFL, 0);
-        EXPECT_EQ(write(fd, std::string(100000, 'p').data(), 100000), 100000);
-        close(fd);
-        return;
-      }
-      usleep(10000);
-    }
-  });
-  WriteFile(dir / "contents.script", "makeSlot piped binary b pipe.bin");
-  ToolResult result = RunTool(PKGEMBED_PATH, dir.Path(), {"new.pkg", "Pipe:SIG", "contents.script"}, "pkgembed");
-  writer.join();
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.out.find("size=100000\n"), std::string::npos);
 }

@@ -25,24 +25,24 @@ bool ScriptReader::NextToken(std::string& token) {
   int c = SkipWhiteSpace();
   while (c != EOF && !IsWhiteSpace(c)) {
     token.push_back(static_cast<char>(c));
-    c = getc_unlocked(file);
+    c = Get();
   }
   // Left unread, so that the line feed after a lone "#" still ends its comment.
-  if (c != EOF) std::ungetc(c, file);
+  if (c != EOF) Unget();
   return !token.empty() && !std::ferror(file);
 }
 
 ScriptReader::Number ScriptReader::ReadNumber(int32_t& value) {
   int c = SkipWhiteSpace();
   bool negative = c == '-';
-  if (c == '-' || c == '+') c = getc_unlocked(file);
+  if (c == '-' || c == '+') c = Get();
   int64_t magnitude = 0;
   bool any = false;
-  for (; IsDigit(c); c = getc_unlocked(file)) {
+  for (; IsDigit(c); c = Get()) {
     any = true;
     magnitude = std::min(magnitude * 10 + (c - '0'), kBeyondRange);
   }
-  if (c != EOF) std::ungetc(c, file);
+  if (c != EOF) Unget();
   if (!any || std::ferror(file)) return Number::kMissing;
   int64_t signedValue = negative ? -magnitude : magnitude;
   if (signedValue < INT32_MIN || signedValue > INT32_MAX) return Number::kOutOfRange;
@@ -53,7 +53,7 @@ ScriptReader::Number ScriptReader::ReadNumber(int32_t& value) {
 void ScriptReader::SkipLine() {
   int c;
   do {
-    c = getc_unlocked(file);
+    c = Get();
   } while (c != '\n' && c != EOF);
 }
 
@@ -66,9 +66,15 @@ int ScriptReader::Ended() const { return std::ferror(file) ? CouldntLoad() : 0; 
 int ScriptReader::SkipWhiteSpace() {
   int c;
   do {
-    c = getc_unlocked(file);
+    c = Get();
   } while (IsWhiteSpace(c));
   return c;
+}
+
+int ScriptReader::Refill() {
+  next = 0;
+  end = std::fread(buffer.data(), 1, buffer.size(), file);
+  return end > 0 ? buffer[next++] : EOF;
 }
 
 int ScriptReader::CouldntLoad() const {

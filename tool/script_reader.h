@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Tokens and numbers of a contents script, read the way C's formatted input
 // reads "%s" and "%d": white space separates them, and the character that
 // ends one stays unread for the next read.
 class ScriptReader {
  public:
-  ScriptReader(FILE* file, const char* path) : file(file), path(path) {}
+  ScriptReader(FILE* file, const char* path) : file(file), path(path), buffer(1 << 16) {}
 
   // The next token, however long; false at the end of the script or when the
   // script cannot be read.
@@ -31,9 +32,17 @@ class ScriptReader {
  private:
   int SkipWhiteSpace();
   int CouldntLoad() const;
+  // The next byte of the script, or EOF; read in large blocks, since the
+  // script is read a byte at a time.
+  int Get() { return next < end ? buffer[next++] : Refill(); }
+  // Gives back the byte that Get() returned last.
+  void Unget() { --next; }
+  int Refill();
 
   FILE* file;
   const char* path;
+  std::vector<unsigned char> buffer;
+  size_t next = 0, end = 0;
 };
 
 // Prints a message about the script and returns 1.
