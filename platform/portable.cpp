@@ -178,6 +178,13 @@ std::wstring Wide(const std::string& path) {
 }  // namespace
 
 bool PutInPlace(const std::string& from, const std::string& to, int& error) {
+  // A read-only package stays as it is, as Windows keeps it from being
+  // written (some emulations of Windows would replace it).
+  DWORD attributes = GetFileAttributesW(Wide(to).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    error = EACCES;
+    return false;
+  }
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   DWORD code = GetLastError();
   // A target that is read-only or open elsewhere cannot be replaced.
@@ -188,7 +195,9 @@ bool PutInPlace(const std::string& from, const std::string& to, int& error) {
 }
 
 void SetUpStandardOutput(char* buffer, size_t size) {
+  // Messages too: the same bytes on every system.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   if (!_isatty(_fileno(stdout))) std::setvbuf(stdout, buffer, _IOFBF, size);
 }
 
@@ -206,6 +215,12 @@ void SetUpStandardOutput(char*, size_t) {}
 void SetBinaryInput() {}
 #endif
 
-void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+void RemoveFile(const std::string& path) {
+  // A temporary file that took a read-only package's mode is writable again
+  // first, since Windows refuses to remove a read-only file.
+  std::error_code ignored;
+  fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, ignored);
+  std::remove(path.c_str());
+}
 
 }  // namespace platform
