@@ -1,5 +1,8 @@
 #include "objects/text.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 void AppendUtf8(std::string& text, uint32_t code) {
   if (code < 0x80) {
     text += static_cast<char>(code);
@@ -28,5 +31,14 @@ std::string Utf16ToUtf8(const uint8_t* bytes, size_t length) {
 std::string Latin1ToUtf8(std::string_view bytes) {
   std::string text;
   for (unsigned char c : bytes) AppendUtf8(text, c);
+  return text;
+}
+
+std::string RealText(double value) {
+  char text[32];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(text, sizeof text, "%.*g", precision, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
   return text;
 }

@@ -34,3 +34,7 @@ inline bool IsSurrogate(uint32_t code) { return code >= 0xD800 && code < 0xE000;
 // Valid UTF-8 whatever the bytes: a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const uint8_t* bytes, size_t length);
 std::string Latin1ToUtf8(std::string_view bytes);
+
+// The shortest text that reads back as the same double, as printf's %g
+// writes it ("1.5", "1e+20").
+std::string RealText(double value);

@@ -1,7 +1,6 @@
 #include "objects/tree_printer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "objects/ref.h"
@@ -46,12 +45,6 @@ std::string Join(std::initializer_list<std::string_view> pieces) {
   std::string text;
   for (std::string_view piece : pieces) text += piece;
   return text;
-}
-
-std::string RealText(const uint8_t* bytes) {
-  char text[32];
-  auto result = std::to_chars(text, text + sizeof text, LoadBigDouble(bytes));
-  return std::string(text, result.ptr);
 }
 
 }  // namespace
@@ -147,7 +140,7 @@ void TreePrinter::PrintBinary(const PrintedValue& value, const void* frame, int 
                                             : QuotedUtf16(binary.bytes, binary.length));
   } else if (style == PrintStyle::kReport && NamesEqualIgnoringCase(binary.className, "real") &&
              binary.length == 8) {
-    Line(depth, RealText(binary.bytes));
+    Line(depth, RealText(LoadBigDouble(binary.bytes)));
   } else {
     std::string line = Join({"// BINARY OBJECT, size=", std::to_string(binary.length)});
     // The report also names the class, which tells what the bytes are.

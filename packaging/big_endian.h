@@ -1,7 +1,7 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
+#include <cstring>
 
 // Every multi-byte number of a package file stands most significant byte
 // first. Values stay in the machine's order in memory and pass through these
@@ -27,5 +27,8 @@ inline uint16_t LoadBig16(const uint8_t* in) { return static_cast<uint16_t>(in[0
 
 // An IEEE double, as a `real` binary holds it.
 inline double LoadBigDouble(const uint8_t* in) {
-  return std::bit_cast<double>(uint64_t{LoadBig32(in)} << 32 | LoadBig32(in + 4));
+  uint64_t bits = uint64_t{LoadBig32(in)} << 32 | LoadBig32(in + 4);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
 }

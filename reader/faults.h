@@ -8,7 +8,8 @@
 // Reports the faults of a package file as they are found, one a line on the
 // error stream: "PACKAGE: 0xOFFSET: what is wrong", where OFFSET is where the
 // bytes at fault lie. Only their count is kept, unless a caller that prints
-// them again (the JSON output) asks for a record as well.
+// them again (the JSON output) asks for a record as well. Without an error
+// stream they are only counted.
 class Faults {
  public:
   struct Fault {

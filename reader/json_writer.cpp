@@ -1,6 +1,5 @@
 #include "reader/json_writer.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "objects/text.h"
@@ -46,8 +45,7 @@ void JsonWriter::Real(double value) {
   if (std::isnan(value)) return String("NaN");
   if (std::isinf(value)) return String(value > 0 ? "Infinity" : "-Infinity");
   BeforeValue();
-  char text[32];
-  buffer.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+  buffer += RealText(value);
 }
 
 void JsonWriter::Bool(bool value) {

@@ -177,6 +177,20 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
   return faults.Any() || !extracted ? 1 : 0;
 }
 
+bool FindBinary(std::vector<uint8_t> bytes, uint64_t object, uint64_t& start, uint64_t& length) {
+  FileBytes file(std::move(bytes));
+  Faults faults("", nullptr);
+  Directory directory = ReadDirectory(file, faults);
+  Heap heap(file, faults);
+  AddNewtonScriptParts(directory, heap);
+  if (object >= UINT32_MAX) return false;
+  Heap::Target target = heap.Resolve(static_cast<uint32_t>(object + 1));
+  if (target.fault != Heap::Fault::kNone || heap.Flags(object) != Heap::kBinary) return false;
+  start = object + 12;
+  length = heap.Size(object) - 12;
+  return true;
+}
+
 namespace {
 
 // One package read and inspected; a file that cannot be read is reported

@@ -24,3 +24,8 @@ struct InspectRequest {
   const char* output = nullptr;  // --extract
 };
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err);
+
+// Where the bytes of the binary object at file offset `object` lie, if the
+// package's checks accept one there: for a page that shows or saves what the
+// JSON lists.
+bool FindBinary(std::vector<uint8_t> bytes, uint64_t object, uint64_t& start, uint64_t& length);

@@ -1,0 +1,194 @@
+// Drives pkginspect.html in Debian's Chromium, opened from disk, through the
+// page's stable hooks: the example (name, slot names, bitmap pixels, a saved
+// binary), a truncated package (its faults), a package full of markup
+// (shown as text, nothing run), a 16 MB package (named within 1 s, the page
+// never still for 500 ms) and 100,000 slots (the first screen within 2 s).
+// What the page shows is compared with pkginspect --json on the same file.
+//   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS
+// Exits 0 when all holds, 1 when not, 77 when Chromium or Playwright is missing.
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const [page, pkgembed, pkginspect, examples, artifacts] = process.argv.slice(2);
+const chromiumPath = '/usr/bin/chromium';
+let chromium;
+try {
+  ({ chromium } = await import('playwright-core'));
+} catch {
+  console.log('skipped: playwright-core is not installed (npm ci in tests/web)');
+  process.exit(77);
+}
+if (!fs.existsSync(chromiumPath) || !fs.existsSync(page)) {
+  console.log(`skipped: ${fs.existsSync(page) ? chromiumPath : page} is missing`);
+  process.exit(77);
+}
+
+let failures = 0;
+function check(condition, what) {
+  console.log(`${condition ? 'ok' : 'FAILED'}: ${what}`);
+  if (!condition) failures++;
+}
+
+// Packages built by pkgembed in a scratch directory.
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'pkginspect-page-'));
+function build(name, script, files = {}, symbol = 'Page:TEST') {
+  for (const [file, bytes] of Object.entries(files)) fs.writeFileSync(path.join(work, file), bytes);
+  fs.writeFileSync(path.join(work, 'contents.script'), script);
+  execFileSync(pkgembed, [name, symbol, 'contents.script'], { cwd: work, stdio: 'ignore', timeout: 60000 });
+  return path.join(work, name);
+}
+const reference = (file) =>
+  JSON.parse(execFileSync(pkginspect, ['--json', file], { timeout: 60000 }).toString().split('\n')[0]);
+// pkginspect exits 1 for a faulty package; its output is still wanted.
+function referenceFaulty(file) {
+  try {
+    return reference(file);
+  } catch (error) {
+    return JSON.parse(error.stdout.toString());
+  }
+}
+
+for (const file of fs.readdirSync(examples)) fs.copyFileSync(path.join(examples, file), path.join(work, file));
+const example = build('example.pkg', fs.readFileSync(path.join(examples, 'contents.script')));
+const truncated = path.join(work, 'truncated.pkg');
+fs.writeFileSync(truncated, fs.readFileSync(example).subarray(0, 700));
+const markup = '<img src=x onerror=window.pwned=1></script><script>window.pwned=2</script>';
+const utf16 = Buffer.from(markup, 'utf16le').swap16();
+const hostile = build('hostile.pkg',
+  'makeSlot <img/src=x/onerror=window.pwned=3> binary string markup.bin\n' +
+  'makeSlot javascript:window.pwned=4 binary </script> markup.bin\n',
+  { 'markup.bin': Buffer.concat([utf16, Buffer.alloc(2)]) }, markup);
+const large = build('large.pkg', 'makeSlot big binary data big.bin', { 'big.bin': Buffer.alloc(16000000, 7) });
+let slots = '';
+for (let i = 0; i < 100000; ++i) slots += `makeSlot s${i} binary b small.bin\n`;
+const many = build('many.pkg', slots, { 'small.bin': 'x' });
+
+const browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
+const context = await browser.newContext({ acceptDownloads: true });
+const tab = await context.newPage();
+const pageUrl = 'file://' + path.resolve(page);
+const requests = [];
+tab.on('request', (request) => requests.push(request.url()));
+let dialogs = 0;
+tab.on('dialog', (dialog) => {
+  dialogs++;
+  dialog.dismiss();
+});
+await tab.goto(pageUrl);
+
+async function openPackage(file, name) {
+  const start = Date.now();
+  await tab.setInputFiles('input[type=file]#package', file);
+  await tab.waitForFunction((wanted) => document.querySelector('#name').textContent === wanted, name, { timeout: 20000 });
+  return Date.now() - start;
+}
+
+// Opens every disclosure element of the tree, as a reader would, until none
+// is left closed.
+async function openTree() {
+  for (let round = 0; round < 100; ++round) {
+    const closed = await tab.evaluate(() => {
+      const all = [...document.querySelectorAll('#tree details:not([open])')];
+      for (const details of all) details.open = true;
+      return all.length;
+    });
+    if (closed === 0) return;
+    await tab.waitForTimeout(20);
+  }
+}
+
+function slotNames(value, names = []) {
+  if (value && typeof value === 'object') {
+    if ('frame' in value) {
+      for (const [key, slot] of Object.entries(value.frame)) {
+        names.push(key);
+        slotNames(slot, names);
+      }
+    } else if ('array' in value) {
+      for (const element of value.array) slotNames(element, names);
+    }
+  }
+  return names;
+}
+
+// The example: its name, its slot names in order, its icon's pixels.
+const exampleJson = reference(example);
+await openPackage(example, exampleJson.name);
+await openTree();
+const shownNames = await tab.$$eval('#tree .name', (nodes) => nodes.map((node) => node.textContent.slice(0, -2)));
+check(JSON.stringify(shownNames) === JSON.stringify(slotNames(exampleJson.parts[0].root)), 'the example shows its slot names in order');
+const icon = exampleJson.parts[0].root.array[0].frame._ExportTable.array[0].frame.objects.array[0].frame.icon.binary.bitmap;
+const pixels = await tab.$eval('canvas.bitmap', (canvas) => {
+  const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  const rows = [];
+  for (let y = 0; y < canvas.height; ++y) {
+    let row = '';
+    for (let x = 0; x < canvas.width; ++x) row += data[4 * (y * canvas.width + x)] < 128 ? '1' : '0';
+    rows.push(row);
+  }
+  return rows;
+});
+check(JSON.stringify(pixels) === JSON.stringify(icon.rows), 'the icon is drawn pixel for pixel');
+fs.mkdirSync(artifacts, { recursive: true });
+await tab.screenshot({ path: path.join(artifacts, 'example.png'), fullPage: true });
+
+// A saved binary holds the bytes of its data file.
+const [download] = await Promise.all([
+  tab.waitForEvent('download', { timeout: 20000 }),
+  tab.locator('#tree .slot', { hasText: 'greeting:' }).locator('a.save').first().click(),
+]);
+const saved = fs.readFileSync(await download.path());
+check(saved.equals(fs.readFileSync(path.join(examples, 'greeting.txt'))), 'a saved binary equals its data file');
+
+// A truncated package: the faults pkginspect reports, offsets first.
+const truncatedJson = referenceFaulty(truncated);
+await openPackage(truncated, truncatedJson.name ?? '(no name)');
+const faults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
+const expectedFaults = truncatedJson.faults.map((fault) => `0x${fault.offset.toString(16)}: ${fault.message}`);
+check(faults.length > 0 && JSON.stringify(faults) === JSON.stringify(expectedFaults), 'a truncated package shows its faults');
+
+// Markup in names, strings and symbols: shown as text, never run.
+await openPackage(hostile, 'hostile');
+await openTree();
+const text = await tab.$eval('#tree', (tree) => tree.textContent);
+const pwned = await tab.evaluate(() => window.pwned);
+const injected = await tab.evaluate(() => document.querySelectorAll('#tree img, #tree script, main a[href^="javascript"]').length);
+check(pwned === undefined && dialogs === 0 && injected === 0, 'markup in a package runs nothing');
+check(text.includes(markup) && text.includes('<img/src=x/onerror=window.pwned=3>: ') && text.includes('class </script>'),
+  'markup in a package is shown as text');
+
+// A 16 MB package: named within a second, and the page never still.
+await tab.evaluate(() => {
+  window.stillest = 0;
+  let last = performance.now();
+  window.beat = setInterval(() => {
+    const now = performance.now();
+    window.stillest = Math.max(window.stillest, now - last);
+    last = now;
+  }, 20);
+});
+const largeTime = await openPackage(large, 'large');
+await tab.waitForTimeout(300);
+const stillest = await tab.evaluate(() => window.stillest);
+check(largeTime <= 1000, `a 16 MB package is named in ${largeTime} ms (at most 1000)`);
+check(stillest <= 500, `the page was never still for more than 500 ms (at most ${Math.round(stillest)} ms)`);
+
+// 100,000 slots: the first screen within 2 s.
+const start = Date.now();
+await openPackage(many, 'many');
+await tab.waitForFunction(() => [...document.querySelectorAll('#tree .name')].some((node) => node.textContent === 's0: '),
+  null, { timeout: 20000 });
+const manyTime = Date.now() - start;
+check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms (at most 2000)`);
+const listed = await tab.$$eval('#packages li', (items) => items.length);
+check(listed === 5, 'the page lists every package opened');
+
+// Only the page itself, and the blob: and data: URLs it makes.
+const elsewhere = requests.filter((url) => url !== pageUrl && !url.startsWith('blob:') && !url.startsWith('data:'));
+check(elsewhere.length === 0, `no network request (${elsewhere.join(', ') || 'none'})`);
+
+await browser.close();
+fs.rmSync(work, { recursive: true, force: true });
+process.exit(failures ? 1 : 0);

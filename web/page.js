@@ -1,0 +1,264 @@
+// The page: reads the packages chosen or dropped, hands their bytes to the
+// worker, and shows the JSON it returns. Nothing taken from a package is
+// ever markup here: every text goes in through textContent, and no URL or
+// handler is built from package bytes.
+'use strict';
+
+const workerCode = document.getElementById('worker-code').textContent;
+const worker = new Worker(URL.createObjectURL(new Blob([workerCode], { type: 'text/javascript' })));
+
+const opened = [];        // {id, file, bytes, json}, in the order opened
+const binaryRequests = new Map();
+let nextRequest = 0;
+let shown = null;
+
+// A new element with text and properties; never markup.
+function element(tag, properties = {}, ...children) {
+  const node = document.createElement(tag);
+  Object.assign(node, properties);
+  for (const child of children) node.append(child);
+  return node;
+}
+
+const hex = (n, digits = 0) => '0x' + n.toString(16).padStart(digits, '0');
+
+function requestBinary(entry, offset) {
+  return new Promise((resolve) => {
+    const request = nextRequest++;
+    binaryRequests.set(request, resolve);
+    worker.postMessage({ kind: 'binary', id: entry.id, offset, request });
+  });
+}
+
+worker.onmessage = (event) => {
+  const message = event.data;
+  if (message.kind === 'json') {
+    const entry = opened.find((each) => each.id === message.id);
+    entry.json = message.json;
+    show(entry);
+  } else if (message.kind === 'binary') {
+    binaryRequests.get(message.request)(message.bytes);
+    binaryRequests.delete(message.request);
+  }
+};
+
+async function open(file) {
+  const entry = { id: opened.length, file, bytes: new Uint8Array(await file.arrayBuffer()), json: null };
+  opened.push(entry);
+  const button = element('button', { type: 'button', textContent: file.name });
+  button.addEventListener('click', () => entry.json && show(entry));
+  entry.button = button;
+  document.getElementById('packages').append(element('li', {}, button));
+  worker.postMessage({ kind: 'open', id: entry.id, name: file.name, bytes: entry.bytes.slice().buffer });
+}
+
+function openAll(files) {
+  for (const file of files) open(file);
+}
+
+document.getElementById('package').addEventListener('change', (event) => openAll(event.target.files));
+document.addEventListener('dragover', (event) => {
+  event.preventDefault();
+  document.body.classList.add('drop');
+});
+document.addEventListener('dragleave', () => document.body.classList.remove('drop'));
+document.addEventListener('drop', (event) => {
+  event.preventDefault();
+  document.body.classList.remove('drop');
+  openAll(event.dataTransfer.files);
+});
+
+function row(table, cells, heading = false) {
+  table.append(element('tr', {}, ...cells.map((text) => element(heading ? 'th' : 'td', { textContent: String(text) }))));
+}
+
+function show(entry) {
+  shown = entry;
+  for (const each of opened) each.button.classList.toggle('shown', each === entry);
+  const json = entry.json;
+  document.getElementById('name').textContent = json.error ? json.file : json.name ?? '(no name)';
+  const header = document.getElementById('header');
+  const parts = document.getElementById('parts');
+  const faults = document.getElementById('faults');
+  const tree = document.getElementById('tree');
+  for (const node of [header, parts, faults, tree]) node.replaceChildren();
+  document.getElementById('bytes').textContent = '';
+  if (json.error) {
+    faults.append(element('li', { textContent: json.error }));
+    return;
+  }
+  for (const key of ['file', 'signature', 'type', 'version', 'copyright', 'name', 'size', 'fileSize', 'created']) {
+    row(header, [key, json[key] ?? '(outside the info data)']);
+  }
+  row(header, ['flags', hex(json.flags, 8)]);
+  row(parts, ['part', 'offset', 'size', 'type', 'kind', 'flags', 'compressed', 'info'], true);
+  for (const part of json.parts) {
+    row(parts, [part.number, part.offset, part.size, part.type, part.kind, hex(part.flags, 8), part.compressed, part.info ?? '']);
+  }
+  for (const fault of json.faults) {
+    const item = element('li', { textContent: `${hex(fault.offset)}: ${fault.message}` });
+    item.addEventListener('click', () => showBytes(entry, fault.offset));
+    faults.append(item);
+  }
+  if (json.cut) faults.append(element('li', { textContent: 'the listing is cut short: it would be far larger than the file' }));
+  const budget = { nodes: 2000 };
+  for (const part of json.parts) {
+    if (part.root === null) continue;
+    tree.append(element('div', { className: 'part', textContent: `part ${part.number} objects:` }));
+    tree.append(renderValue(entry, part.root, '', budget));
+  }
+}
+
+// The file's bytes around an offset, sixteen a line.
+function showBytes(entry, offset) {
+  const start = Math.max(0, offset - (offset % 16) - 32);
+  const lines = [];
+  for (let at = start; at < Math.min(entry.bytes.length, start + 96); at += 16) {
+    const bytes = Array.from(entry.bytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0'));
+    lines.push(`${hex(at, 8)}${at <= offset && offset < at + 16 ? ' >' : '  '} ${bytes.join(' ')}`);
+  }
+  document.getElementById('bytes').textContent = lines.join('\n') || `${hex(offset)} lies past the end of the file`;
+}
+
+// One value of a tree, as the report prints it; arrays and frames as
+// disclosure elements whose contents are made when they first open.
+function renderValue(entry, value, name, budget) {
+  if (typeof value === 'number') return element('span', { textContent: String(value) });
+  if (value === null) return element('span', { textContent: 'NIL' });
+  if (value === true) return element('span', { textContent: 'TRUE' });
+  if ('char' in value) return element('span', { textContent: '$' + value.char });
+  if ('immediate' in value) {
+    const named = IMMEDIATES[value.immediate];
+    return element('span', { textContent: named ?? `<IMMEDIATE ${hex(value.immediate, 8)}>` });
+  }
+  if ('magic' in value) return element('span', { textContent: '@' + value.magic });
+  if ('symbol' in value) return element('span', { className: 'symbol', textContent: "'" + value.symbol });
+  if ('string' in value) return element('span', { className: 'string', textContent: `"${value.string}"` });
+  if ('real' in value) return element('span', { textContent: String(value.real) });
+  if ('bad' in value) return element('span', { textContent: `<bad pointer ${hex(value.bad, 8)}>` });
+  if ('seen' in value) return element('span', { textContent: `<object at ${hex(value.seen)}, shown above>` });
+  if ('deep' in value) return element('span', { textContent: `<object at ${hex(value.deep)}, nested too deep>` });
+  if ('binary' in value) return renderBinary(entry, value.binary, name);
+  if ('array' in value) {
+    const label = `[${value.array.length} elements${value.class ? ', class ' + classText(value.class) : ''}]`;
+    return container(label, value.array.length, budget, (from, to, into) => {
+      for (let i = from; i < to; ++i) into.append(element('div', { className: 'slot' }, renderValue(entry, value.array[i], name, budget)));
+    });
+  }
+  if ('frame' in value) {
+    const names = Object.keys(value.frame);
+    return container(`{${names.length} slots}`, names.length, budget, (from, to, into) => {
+      if (from === 0) {
+        const icon = iconOf(value.frame);
+        if (icon) into.append(icon);
+      }
+      for (let i = from; i < to; ++i) {
+        const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: names[i] + ': ' }));
+        slot.append(renderValue(entry, value.frame[names[i]], names[i], budget));
+        into.append(slot);
+      }
+    });
+  }
+  return element('span', { textContent: `<object at ${hex(value.offset)}>` });
+}
+
+// The immediates the report names.
+const IMMEDIATES = { 0x32: '(IsCode)', 0x232: '(IsNative)', 0x55552: '(kClassSymbol)' };
+
+function classText(value) {
+  return value.symbol !== undefined ? "'" + value.symbol : JSON.stringify(value);
+}
+
+// A disclosure element that makes its contents, a chunk at a time, when it
+// first opens; opened at once while the first screen's budget lasts.
+function container(label, count, budget, fill) {
+  const CHUNK = 500;
+  const details = element('details', {}, element('summary', { textContent: label }));
+  let made = 0;
+  const more = element('button', { type: 'button', className: 'more' });
+  const makeChunk = () => {
+    const to = Math.min(count, made + CHUNK);
+    more.remove();
+    fill(made, to, details);
+    budget.nodes -= to - made;
+    made = to;
+    if (made < count) {
+      more.textContent = `show ${Math.min(CHUNK, count - made)} more of ${count - made}`;
+      details.append(more);
+    }
+  };
+  more.addEventListener('click', makeChunk);
+  details.addEventListener('toggle', () => {
+    if (details.open && made === 0 && count > 0) makeChunk();
+  });
+  if (budget.nodes > 0) {
+    details.open = true;
+    if (count > 0) makeChunk();
+  }
+  return details;
+}
+
+function renderBinary(entry, binary, name) {
+  const node = element('div', { className: 'binary' });
+  node.append(`// BINARY OBJECT, size=${binary.size}${binary.class !== null ? ', class ' + binary.class : ''}`);
+  const hexButton = element('button', { type: 'button', textContent: 'hex' });
+  const save = element('a', { className: 'save', textContent: 'save', download: (name || 'binary') + '.bin' });
+  node.append(hexButton, save);
+  hexButton.addEventListener('click', async () => {
+    const bytes = await requestBinary(entry, binary.offset);
+    const shownBytes = bytes.subarray(0, 65536);
+    const lines = [];
+    for (let at = 0; at < shownBytes.length; at += 16) {
+      lines.push(Array.from(shownBytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0')).join(' '));
+    }
+    if (bytes.length > shownBytes.length) lines.push(`(the first ${shownBytes.length} of ${bytes.length} bytes)`);
+    node.append(element('div', { className: 'hex', textContent: lines.join('\n') }));
+    hexButton.disabled = true;
+  });
+  // The bytes are asked for on the first click, then saved by a link to them.
+  save.addEventListener('click', async (event) => {
+    if (save.href) return;
+    event.preventDefault();
+    const bytes = await requestBinary(entry, binary.offset);
+    save.href = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+    save.click();
+  });
+  if (binary.bitmap) node.append(drawBitmap(binary.bitmap));
+  return node;
+}
+
+// A bitmap on a canvas at its pixel size, shown enlarged; black where
+// `bits` and `mask` hold 1, shades of grey by value for `cbits`. With a mask,
+// the pixels outside it are left clear.
+function drawBitmap(bitmap, mask = null) {
+  const { width, height, depth, rows } = bitmap;
+  const canvas = element('canvas', { className: 'bitmap', width, height });
+  canvas.style.width = `${Math.min(4 * width, 512)}px`;
+  const context = canvas.getContext('2d');
+  const image = context.createImageData(width, height);
+  const digits = depth === 8 ? 2 : 1;
+  const top = (1 << depth) - 1;
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const value = parseInt(rows[y].substr(x * digits, digits), 16);
+      const shade = 255 - Math.round((value * 255) / top);
+      const at = 4 * (y * width + x);
+      image.data[at] = image.data[at + 1] = image.data[at + 2] = shade;
+      image.data[at + 3] = mask && mask.rows[y][x] === '0' ? 0 : 255;
+    }
+  }
+  context.putImageData(image, 0, 0);
+  return canvas;
+}
+
+// An icon frame's bitmap drawn over its mask, where both are there and agree
+// in size.
+function iconOf(frame) {
+  const find = (wanted) => Object.keys(frame).find((key) => key.toLowerCase() === wanted);
+  const bits = frame[find('bits')]?.binary?.bitmap;
+  const mask = frame[find('mask')]?.binary?.bitmap;
+  if (!bits || !mask || bits.width !== mask.width || bits.height !== mask.height) return null;
+  const canvas = drawBitmap(bits, mask);
+  canvas.classList.add('icon');
+  return canvas;
+}
