@@ -11,6 +11,7 @@
 #include <random>
 
 #include "platform/platform.h"
+#include "platform/read_to_end.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -36,24 +37,6 @@ ReadStatus Failed(FILE* file, size_t got, size_t length, std::string& reason) {
   return ReadStatus::kFailed;
 }
 
-// Streams that cannot be measured are read to their end, but no further than
-// one byte past the limit.
-ReadStatus ReadToEnd(FILE* file, size_t limit, DataFile& data, std::string& reason) {
-  size_t room = std::min<size_t>(64 * 1024, limit + 1);
-  data.bytes = static_cast<uint8_t*>(std::malloc(room));
-  if (!data.bytes) throw std::bad_alloc();
-  while (true) {
-    data.length += std::fread(data.bytes + data.length, 1, room - data.length, file);
-    if (std::ferror(file)) return Failed(file, 0, 0, reason);
-    if (data.length > limit) return ReadStatus::kTooLarge;
-    if (data.length < room) return ReadStatus::kRead;
-    room = std::min(2 * room, limit + 1);
-    uint8_t* grown = static_cast<uint8_t*>(std::realloc(data.bytes, room));
-    if (!grown) throw std::bad_alloc();
-    data.bytes = grown;
-  }
-}
-
 struct Closer {
   FILE* file;
   ~Closer() { std::fclose(file); }
@@ -77,7 +60,15 @@ ReadStatus ReadDataFile(const char* path, const DataFileRequest& request, DataFi
   }
   Closer closer{file};
   uintmax_t size = fs::is_regular_file(status) ? fs::file_size(path, error) : 0;
-  if (error || size == 0) return ReadToEnd(file, request.limit, data, reason);
+  if (error || size == 0) {
+    auto read = [&](uint8_t* into, size_t count, size_t& got) {
+      got = std::fread(into, 1, count, file);
+      return !std::ferror(file);
+    };
+    ReadStatus status = ReadToEnd(read, request.limit, data);
+    if (status == ReadStatus::kFailed) Failed(file, 0, 0, reason);
+    return status;
+  }
   if (size > request.limit) return ReadStatus::kTooLarge;
   size_t length = static_cast<size_t>(size);
   data.inSmall = length <= request.smallUpTo;

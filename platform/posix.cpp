@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/read_to_end.h"
 
 namespace platform {
 
@@ -58,28 +59,6 @@ bool ReadUpTo(int fd, uint8_t* into, size_t size, size_t& got) {
   return true;
 }
 
-// A pipe or device cannot be measured: it is read to its end, but no further
-// than one byte past the limit, so an endless one cannot exhaust memory.
-ReadStatus ReadToEnd(int fd, size_t limit, DataFile& file, std::string& reason) {
-  size_t room = std::min<size_t>(64 * 1024, limit + 1);
-  file.bytes = static_cast<uint8_t*>(std::malloc(room));
-  if (!file.bytes) throw std::bad_alloc();
-  while (true) {
-    size_t got;
-    if (!ReadUpTo(fd, file.bytes + file.length, room - file.length, got)) {
-      reason = std::strerror(errno);
-      return ReadStatus::kFailed;
-    }
-    file.length += got;
-    if (file.length > limit) return ReadStatus::kTooLarge;
-    if (file.length < room) return ReadStatus::kRead;
-    room = std::min(2 * room, limit + 1);
-    uint8_t* grown = static_cast<uint8_t*>(std::realloc(file.bytes, room));
-    if (!grown) throw std::bad_alloc();
-    file.bytes = grown;
-  }
-}
-
 ReadStatus ReadMeasured(int fd, size_t length, uint8_t* into, DataFile& file,
                         std::string& reason) {
   size_t got;
@@ -114,7 +93,12 @@ ReadStatus ReadDataFile(const char* path, const DataFileRequest& request, DataFi
   }
   // Files of /proc and the like say they are empty and are not: like pipes
   // and devices they are read to their end.
-  if (!S_ISREG(status.st_mode) || status.st_size == 0) return ReadToEnd(fd, request.limit, file, reason);
+  if (!S_ISREG(status.st_mode) || status.st_size == 0) {
+    auto read = [fd](uint8_t* into, size_t count, size_t& got) { return ReadUpTo(fd, into, count, got); };
+    ReadStatus result = ReadToEnd(read, request.limit, file);
+    if (result == ReadStatus::kFailed) reason = std::strerror(errno);
+    return result;
+  }
   size_t length = static_cast<size_t>(status.st_size);
   if (static_cast<uint64_t>(status.st_size) > request.limit) return ReadStatus::kTooLarge;
   if (length <= request.smallUpTo) {
