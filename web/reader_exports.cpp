@@ -1,7 +1,6 @@
 // The reader as the page's worker calls it: the JSON that pkginspect --json
-// prints for a package, and the bytes of one of its binary objects.
-
-#include <emscripten/emscripten.h>
+// prints for a package, and the bytes of one of its binary objects. The
+// build exports both by name.
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +16,7 @@ std::string result;  // what the last call returned, kept until the next
 extern "C" {
 
 // The package's JSON line, faults included; `name` is its file name.
-EMSCRIPTEN_KEEPALIVE const char* InspectJson(const uint8_t* bytes, size_t size, const char* name) {
+const char* InspectJson(const uint8_t* bytes, size_t size, const char* name) {
   char* text = nullptr;
   size_t length = 0;
   FILE* out = open_memstream(&text, &length);
@@ -30,7 +29,7 @@ EMSCRIPTEN_KEEPALIVE const char* InspectJson(const uint8_t* bytes, size_t size, 
 
 // The offset of the binary object's bytes within the package, and their
 // number at `length`; -1 where no binary object lies at `object`.
-EMSCRIPTEN_KEEPALIVE double FindBinaryBytes(const uint8_t* bytes, size_t size, double object,
+double FindBinaryBytes(const uint8_t* bytes, size_t size, double object,
                                             double* length) {
   uint64_t start, count;
   if (object < 0 || !FindBinary(std::vector<uint8_t>(bytes, bytes + size),
