@@ -50,6 +50,7 @@ struct Arguments {
 
 // Options come first; "--" ends them, and "-" alone is a package.
 bool Parse(int argc, char** argv, Arguments& arguments) {
+  if (argc < 2) return false;
   int next = 1;
   InspectRequest& request = arguments.request;
   for (bool modeSet = false; next < argc && argv[next][0] == '-' && argv[next][1]; ++next) {
