@@ -87,8 +87,12 @@ ReadStatus ReadDataFile(const char* path, const DataFileRequest& request, DataFi
   }
   FdCloser closer{fd};
   struct stat status;
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    reason = std::strerror(S_ISDIR(status.st_mode) ? EISDIR : errno);
+  if (::fstat(fd, &status) != 0) {
+    reason = std::strerror(errno);
+    return ReadStatus::kFailed;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    reason = std::strerror(EISDIR);
     return ReadStatus::kFailed;
   }
   // Files of /proc and the like say they are empty and are not: like pipes
