@@ -76,8 +76,8 @@ void ReadParts(const FileBytes& file, Directory& directory, uint64_t infoEnd, ui
   for (const PartEntry& part : directory.parts) {
     if (part.inFile) byStart.push_back(&part);
   }
-  std::sort(byStart.begin(), byStart.end(),
-            [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
+  std::stable_sort(byStart.begin(), byStart.end(),
+                   [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
   for (size_t i = 1; i < byStart.size(); ++i) {
     if (byStart[i]->start < byStart[i - 1]->start + byStart[i - 1]->size) {
       faults.Add(byStart[i]->at,

@@ -130,7 +130,8 @@ bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tr
 }
 
 // The parts whose objects are decoded: NewtonScript parts, not compressed,
-// inside the file, and clear of the parts before them.
+// inside the file, and clear of the parts before them. Of parts that start
+// at one byte the first entry wins, whatever the standard library's sort.
 void AddNewtonScriptParts(const Directory& directory, Heap& heap) {
   std::vector<const PartEntry*> parts;
   for (const PartEntry& part : directory.parts) {
@@ -139,8 +140,8 @@ void AddNewtonScriptParts(const Directory& directory, Heap& heap) {
       parts.push_back(&part);
     }
   }
-  std::sort(parts.begin(), parts.end(),
-            [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
   uint64_t end = 0;
   for (const PartEntry* part : parts) {
     if (part->start < end) continue;

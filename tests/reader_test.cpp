@@ -120,6 +120,20 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
   json.Run();
 }
 
+// Parts that start at the same byte: the first of them is read, on every
+// standard library, and the others are named as overlapping it.
+TEST(InspectTest, PartsAtOneStartReadTheFirst) {
+  std::vector<PartSpec> parts;
+  for (int i = 0; i < 40; ++i) parts.push_back({0x81, 4, {{"r" + std::to_string(i), 0x41, {2u}, ""}}, ""});
+  Built built = BuildPackage(parts, false);
+  for (int i = 1; i < 40; ++i) built.bytes.replace(52 + 32 * i, 8, built.bytes, 52, 8);
+  Inspection inspection = InspectBytes(built.bytes);
+  EXPECT_NE(inspection.out.find("part 0 objects:"), std::string::npos);
+  EXPECT_EQ(inspection.out.find("objects:"), inspection.out.rfind("objects:"));
+  EXPECT_EQ(inspection.err.substr(0, inspection.err.find('\n')).substr(inspection.err.find(": 0x") + 2),
+            "0x54: part 1 overlaps part 0");
+}
+
 // Each array points twice at the next: printed once each, the listing stays
 // in proportion to the file.
 TEST(InspectTest, SharingIsPrintedOnce) {
