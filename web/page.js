@@ -43,7 +43,10 @@ worker.onmessage = (event) => {
 };
 
 async function open(file) {
-  const entry = { id: opened.length, file, bytes: new Uint8Array(await file.arrayBuffer()), json: null };
+  // The id is taken once the bytes are in: files chosen together are read at
+  // the same time, and each needs an id of its own.
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  const entry = { id: opened.length, file, bytes, json: null };
   opened.push(entry);
   const button = element('button', { type: 'button', textContent: file.name });
   button.addEventListener('click', () => entry.json && show(entry));

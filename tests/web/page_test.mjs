@@ -185,6 +185,17 @@ check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms
 const listed = await tab.$$eval('#packages li', (items) => items.length);
 check(listed === 5, 'the page lists every package opened');
 
+// Two chosen at once: each is read and shown as itself.
+await tab.setInputFiles('input[type=file]#package', [hostile, large]);
+await tab.waitForFunction(() => document.querySelector('#name').textContent === 'large', null, { timeout: 20000 });
+for (const name of ['hostile', 'large']) {
+  const shownName = await tab.evaluate((name) => {
+    [...document.querySelectorAll('#packages button')].filter((button) => button.textContent === name + '.pkg').pop().click();
+    return document.querySelector('#name').textContent;
+  }, name);
+  check(shownName === name, `the ${name} package, chosen with another, shows its own name (${shownName})`);
+}
+
 // Only the page itself, and the blob: and data: URLs it makes.
 const elsewhere = requests.filter((url) => url !== pageUrl && !url.startsWith('blob:') && !url.startsWith('data:'));
 check(elsewhere.length === 0, `no network request (${elsewhere.join(', ') || 'none'})`);
