@@ -1,5 +1,6 @@
 #include "reader/json_report.h"
 
+#include <algorithm>
 #include <string>
 
 #include "objects/text.h"
@@ -96,9 +97,9 @@ void Part(JsonWriter& json, const PartEntry& part, const Directory& d, const Fil
 
 void PrintJson(const char* package, const Directory& directory, const FileBytes& file,
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
-               FILE* out) {
+               uint64_t longest, FILE* out) {
   JsonWriter json(out);
-  JsonValues values(tree, json, ListingLimit(file));
+  JsonValues values(tree, json, std::min(longest, ListingLimit(file)));
   json.BeginObject();
   Member(json, "file", package);
   Header(json, directory, file);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -12,9 +13,10 @@ class HeapTree;
 
 // The whole report of one package as one line of JSON: the header, the part
 // entries with the object tree of each NewtonScript part, and the faults.
+// Values past `longest` bytes, or past the listing's bound, are null.
 void PrintJson(const char* package, const Directory& directory, const FileBytes& file,
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
-               FILE* out);
+               uint64_t longest, FILE* out);
 
 // The line for a file that could not be read at all.
 void PrintJsonError(const char* package, const char* error, FILE* out);

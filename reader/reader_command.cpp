@@ -170,7 +170,7 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
       PrintTrees(heap, tree, PrintStyle::kBuild, out);
       break;
     case InspectMode::kJson:
-      PrintJson(request.package, directory, file, heap, tree, found, out);
+      PrintJson(request.package, directory, file, heap, tree, found, request.longestJson, out);
       break;
     case InspectMode::kExtract:
       extracted = Extract(request, heap, tree, err);

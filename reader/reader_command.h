@@ -22,6 +22,9 @@ struct InspectRequest {
   const char* package;
   const char* path = nullptr;    // --extract
   const char* output = nullptr;  // --extract
+  // A bound on the JSON below the one in proportion to the file, for a
+  // caller that must hold all of it in memory.
+  uint64_t longestJson = UINT64_MAX;
 };
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err);
 

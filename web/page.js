@@ -22,6 +22,12 @@ function element(tag, properties = {}, ...children) {
 
 const hex = (n, digits = 0) => '0x' + n.toString(16).padStart(digits, '0');
 
+// A text from a package, cut short for showing: a crafted package may hold
+// names of megabytes, and a line of that length stalls the page's layout.
+const LONGEST_TEXT = 1000;
+const shortened = (text) =>
+  text.length <= LONGEST_TEXT ? text : `${text.slice(0, LONGEST_TEXT)}… (${text.length} characters)`;
+
 function requestBinary(entry, offset) {
   return new Promise((resolve) => {
     const request = nextRequest++;
@@ -72,14 +78,14 @@ document.addEventListener('drop', (event) => {
 });
 
 function row(table, cells, heading = false) {
-  table.append(element('tr', {}, ...cells.map((text) => element(heading ? 'th' : 'td', { textContent: String(text) }))));
+  table.append(element('tr', {}, ...cells.map((text) => element(heading ? 'th' : 'td', { textContent: shortened(String(text)) }))));
 }
 
 function show(entry) {
   shown = entry;
   for (const each of opened) each.button.classList.toggle('shown', each === entry);
   const json = entry.json;
-  document.getElementById('name').textContent = json.error ? json.file : json.name ?? '(no name)';
+  document.getElementById('name').textContent = shortened(json.error ? json.file : json.name ?? '(no name)');
   const header = document.getElementById('header');
   const parts = document.getElementById('parts');
   const faults = document.getElementById('faults');
@@ -135,8 +141,8 @@ function renderValue(entry, value, name, budget) {
     return element('span', { textContent: named ?? `<IMMEDIATE ${hex(value.immediate, 8)}>` });
   }
   if ('magic' in value) return element('span', { textContent: '@' + value.magic });
-  if ('symbol' in value) return element('span', { className: 'symbol', textContent: "'" + value.symbol });
-  if ('string' in value) return element('span', { className: 'string', textContent: `"${value.string}"` });
+  if ('symbol' in value) return element('span', { className: 'symbol', textContent: "'" + shortened(value.symbol) });
+  if ('string' in value) return element('span', { className: 'string', textContent: `"${shortened(value.string)}"` });
   if ('real' in value) return element('span', { textContent: String(value.real) });
   if ('bad' in value) return element('span', { textContent: `<bad pointer ${hex(value.bad, 8)}>` });
   if ('seen' in value) return element('span', { textContent: `<object at ${hex(value.seen)}, shown above>` });
@@ -156,7 +162,7 @@ function renderValue(entry, value, name, budget) {
         if (icon) into.append(icon);
       }
       for (let i = from; i < to; ++i) {
-        const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: names[i] + ': ' }));
+        const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: shortened(names[i]) + ': ' }));
         slot.append(renderValue(entry, value.frame[names[i]], names[i], budget));
         into.append(slot);
       }
@@ -169,7 +175,7 @@ function renderValue(entry, value, name, budget) {
 const IMMEDIATES = { 0x32: '(IsCode)', 0x232: '(IsNative)', 0x55552: '(kClassSymbol)' };
 
 function classText(value) {
-  return value.symbol !== undefined ? "'" + value.symbol : JSON.stringify(value);
+  return value.symbol !== undefined ? "'" + shortened(value.symbol) : JSON.stringify(value);
 }
 
 // A disclosure element that makes its contents, a chunk at a time, when it
@@ -205,7 +211,7 @@ function renderBinary(entry, binary, name) {
   const node = element('div', { className: 'binary' });
   node.append(`// BINARY OBJECT, size=${binary.size}${binary.class !== null ? ', class ' + binary.class : ''}`);
   const hexButton = element('button', { type: 'button', textContent: 'hex' });
-  const save = element('a', { className: 'save', textContent: 'save', download: (name || 'binary') + '.bin' });
+  const save = element('a', { className: 'save', textContent: 'save', download: (name.slice(0, 100) || 'binary') + '.bin' });
   node.append(hexButton, save);
   hexButton.addEventListener('click', async () => {
     const bytes = await requestBinary(entry, binary.offset);

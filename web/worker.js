@@ -48,7 +48,13 @@ self.onmessage = async (event) => {
   if (message.kind === 'open') {
     const bytes = new Uint8Array(message.bytes);
     packages.set(message.id, bytes);
-    const json = JSON.parse(inspect(reader, bytes, message.name));
+    let json;
+    try {
+      json = JSON.parse(inspect(reader, bytes, message.name));
+    } catch (error) {
+      // The reader ran out of memory, say: the page names the file and why.
+      json = { file: message.name, error: `the reader stopped: ${error.message || error}` };
+    }
     self.postMessage({ kind: 'json', id: message.id, json });
   } else if (message.kind === 'binary') {
     const bytes = binaryBytes(reader, packages.get(message.id), message.offset);

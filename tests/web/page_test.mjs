@@ -65,6 +65,35 @@ let slots = '';
 for (let i = 0; i < 100000; ++i) slots += `makeSlot s${i} binary b small.bin\n`;
 const many = build('many.pkg', slots, { 'small.bin': 'x' });
 
+// Crafted: 100,000 frames share one map whose one slot name is 4 MB long, so
+// that 6 MB of package would make 400 MB of JSON and of tree text.
+function sharedNamePackage(file) {
+  const frames = 100000, nameLength = 4 << 20;
+  const name = Buffer.from('crafted\0', 'utf16le').swap16();
+  const partAt = 84 + name.length, rootAt = partAt, mapAt = rootAt + 12 + 4 * frames;
+  const symbolAt = mapAt + 20, symbolSize = 12 + 4 + nameLength + 1;
+  const framesAt = symbolAt + ((symbolSize + 3) & ~3), end = framesAt + 16 * frames;
+  const bytes = Buffer.alloc(end);
+  const word = (at, value) => bytes.writeUInt32BE(value >>> 0, at);
+  const object = (at, size, flags, ...refs) => {
+    word(at, size << 8 | flags);
+    refs.forEach((ref, i) => word(at + 8 + 4 * i, ref));
+  };
+  bytes.write('package0');
+  [[24, name.length], [28, end], [44, partAt], [48, 1], [56, end - partAt], [72, 0x81]].forEach(([at, value]) => word(at, value));
+  name.copy(bytes, 84);
+  object(rootAt, 12 + 4 * frames, 0x41, 2);
+  word(rootAt + 4, 1);
+  for (let i = 0; i < frames; ++i) word(rootAt + 12 + 4 * i, framesAt + 16 * i + 1);
+  object(mapAt, 20, 0x41, 0, 2, symbolAt + 1);
+  object(symbolAt, symbolSize, 0x40, 0x55552, Math.imul(88 * nameLength, 0x9E3779B9));
+  bytes.fill('x', symbolAt + 16, symbolAt + 16 + nameLength);
+  for (let i = 0; i < frames; ++i) object(framesAt + 16 * i, 16, 0x43, mapAt + 1, i << 2);
+  fs.writeFileSync(file, bytes);
+  return file;
+}
+const crafted = sharedNamePackage(path.join(work, 'crafted.pkg'));
+
 const browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
 const context = await browser.newContext({ acceptDownloads: true });
 const tab = await context.newPage();
@@ -184,6 +213,20 @@ const manyTime = Date.now() - start;
 check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms (at most 2000)`);
 const listed = await tab.$$eval('#packages li', (items) => items.length);
 check(listed === 5, 'the page lists every package opened');
+
+// The crafted package: its JSON stops early, its names are cut short for
+// showing, and the page stays responsive.
+await tab.evaluate(() => { window.stillest = 0; });
+await openPackage(crafted, 'crafted');
+await tab.waitForTimeout(300);
+const craftedStillest = await tab.evaluate(() => window.stillest);
+const craftedFaults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
+const craftedFrames = await tab.$$eval('#tree summary', (items) => items.filter((item) => item.textContent === '{1 slots}').length);
+const longest = await tab.$$eval('#tree .name', (names) => Math.max(...names.map((name) => name.textContent.length)));
+check(craftedStillest <= 500, `a crafted package leaves the page still for at most ${Math.round(craftedStillest)} ms (500)`);
+check(craftedFaults.length === 1 && craftedFaults[0].includes('cut short') && craftedFrames > 0 && craftedFrames <= 20,
+  `a crafted package's JSON is cut at the page's bound (${craftedFrames} frames shown)`);
+check(longest < 1100, `a 4 MB slot name is shown cut short (${longest} characters)`);
 
 // Two chosen at once: each is read and shown as itself.
 await tab.setInputFiles('input[type=file]#package', [hostile, large]);
