@@ -72,16 +72,17 @@ void ReadParts(const FileBytes& file, Directory& directory, uint64_t infoEnd, ui
     if (!part.info.inside) faults.Add(part.info.at, "the part's info runs past the info data");
     directory.parts.push_back(part);
   }
-  std::vector<const PartEntry*> byStart;
-  for (const PartEntry& part : directory.parts) {
-    if (part.inFile) byStart.push_back(&part);
+  const std::vector<PartEntry>& parts = directory.parts;
+  for (const PartEntry& part : parts) {
+    if (part.inFile) directory.byStart.push_back(part.number);
   }
-  std::stable_sort(byStart.begin(), byStart.end(),
-                   [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
-  for (size_t i = 1; i < byStart.size(); ++i) {
-    if (byStart[i]->start < byStart[i - 1]->start + byStart[i - 1]->size) {
-      faults.Add(byStart[i]->at,
-                 Format("part %u overlaps part %u", byStart[i]->number, byStart[i - 1]->number));
+  std::stable_sort(directory.byStart.begin(), directory.byStart.end(),
+                   [&](uint32_t a, uint32_t b) { return parts[a].start < parts[b].start; });
+  for (size_t i = 1; i < directory.byStart.size(); ++i) {
+    const PartEntry& part = parts[directory.byStart[i]];
+    const PartEntry& before = parts[directory.byStart[i - 1]];
+    if (part.start < before.start + before.size) {
+      faults.Add(part.at, Format("part %u overlaps part %u", part.number, before.number));
     }
   }
 }

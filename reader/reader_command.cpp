@@ -129,36 +129,39 @@ bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tr
   return true;
 }
 
-// The parts whose objects are decoded: NewtonScript parts, not compressed,
-// inside the file, and clear of the parts before them. Of parts that start
-// at one byte the first entry wins, whatever the standard library's sort.
-void AddNewtonScriptParts(const Directory& directory, Heap& heap) {
-  std::vector<const PartEntry*> parts;
-  for (const PartEntry& part : directory.parts) {
-    if ((part.flags & kPartKindMask) == kNewtonScriptKind && !(part.flags & kCompressedFlag) &&
-        part.inFile) {
-      parts.push_back(&part);
+// A package's directory read and its NewtonScript parts laid out: those not
+// compressed, inside the file, and clear of the NewtonScript parts before
+// them. Not to be moved: the heap refers to the file.
+struct LaidOut {
+  LaidOut(std::vector<uint8_t> bytes, Faults& faults)
+      : file(std::move(bytes)), directory(ReadDirectory(file, faults)), heap(file, faults) {
+    uint64_t end = 0;
+    for (uint32_t number : directory.byStart) {
+      const PartEntry& part = directory.parts[number];
+      if ((part.flags & kPartKindMask) != kNewtonScriptKind || (part.flags & kCompressedFlag) ||
+          part.start < end) {
+        continue;
+      }
+      end = part.start + part.size;
+      heap.AddPart(part.number, part.start, end);
     }
   }
-  std::stable_sort(parts.begin(), parts.end(),
-                   [](const PartEntry* a, const PartEntry* b) { return a->start < b->start; });
-  uint64_t end = 0;
-  for (const PartEntry* part : parts) {
-    if (part->start < end) continue;
-    end = part->start + part->size;
-    heap.AddPart(part->number, part->start, end);
-  }
-}
+  LaidOut(const LaidOut&) = delete;
+
+  FileBytes file;
+  Directory directory;
+  Heap heap;
+};
 
 }  // namespace
 
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err) {
-  FileBytes file(std::move(bytes));
   std::vector<Faults::Fault> found;
   Faults faults(request.package, err, request.mode == InspectMode::kJson ? &found : nullptr);
-  Directory directory = ReadDirectory(file, faults);
-  Heap heap(file, faults);
-  AddNewtonScriptParts(directory, heap);
+  LaidOut package(std::move(bytes), faults);
+  const FileBytes& file = package.file;
+  const Directory& directory = package.directory;
+  Heap& heap = package.heap;
   heap.Check();
   HeapTree tree(heap);
   bool extracted = true;
@@ -180,11 +183,9 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
 }
 
 bool FindBinary(std::vector<uint8_t> bytes, uint64_t object, uint64_t& start, uint64_t& length) {
-  FileBytes file(std::move(bytes));
   Faults faults("", nullptr);
-  Directory directory = ReadDirectory(file, faults);
-  Heap heap(file, faults);
-  AddNewtonScriptParts(directory, heap);
+  LaidOut package(std::move(bytes), faults);
+  const Heap& heap = package.heap;
   if (object >= UINT32_MAX) return false;
   Heap::Target target = heap.Resolve(static_cast<uint32_t>(object + 1));
   if (target.fault != Heap::Fault::kNone || heap.Flags(object) != Heap::kBinary) return false;

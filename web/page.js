@@ -21,6 +21,8 @@ function element(tag, properties = {}, ...children) {
 }
 
 const hex = (n, digits = 0) => '0x' + n.toString(16).padStart(digits, '0');
+// Sixteen bytes from `at`, as two hex digits each.
+const hexLine = (bytes, at) => Array.from(bytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0')).join(' ');
 
 // A text from a package, cut short for showing: a crafted package may hold
 // names of megabytes, and a line of that length stalls the page's layout.
@@ -123,8 +125,7 @@ function showBytes(entry, offset) {
   const start = Math.max(0, offset - (offset % 16) - 32);
   const lines = [];
   for (let at = start; at < Math.min(entry.bytes.length, start + 96); at += 16) {
-    const bytes = Array.from(entry.bytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0'));
-    lines.push(`${hex(at, 8)}${at <= offset && offset < at + 16 ? ' >' : '  '} ${bytes.join(' ')}`);
+    lines.push(`${hex(at, 8)}${at <= offset && offset < at + 16 ? ' >' : '  '} ${hexLine(entry.bytes, at)}`);
   }
   document.getElementById('bytes').textContent = lines.join('\n') || `${hex(offset)} lies past the end of the file`;
 }
@@ -218,7 +219,7 @@ function renderBinary(entry, binary, name) {
     const shownBytes = bytes.subarray(0, 65536);
     const lines = [];
     for (let at = 0; at < shownBytes.length; at += 16) {
-      lines.push(Array.from(shownBytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0')).join(' '));
+      lines.push(hexLine(shownBytes, at));
     }
     if (bytes.length > shownBytes.length) lines.push(`(the first ${shownBytes.length} of ${bytes.length} bytes)`);
     node.append(element('div', { className: 'hex', textContent: lines.join('\n') }));
