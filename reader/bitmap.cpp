@@ -22,24 +22,11 @@ bool Bitmap::IsBitmapClass(std::string_view className) {
          NamesEqualIgnoringCase(className, "cbits");
 }
 
-const char* Bitmap::HeaderFault(std::string_view className, const uint8_t* bytes, size_t length) {
-  if (!IsBitmapClass(className) || length < kHeaderSize) return nullptr;
-  Header header = ReadHeader(bytes);
-  if (header.width < 0 || header.height < 0) return "the bitmap's bounds are reversed";
-  if (header.rowBytes * 8 < static_cast<uint32_t>(header.width)) {
-    return "the bitmap's rows are too short for its bounds";
-  }
-  return nullptr;
-}
-
 std::optional<Bitmap> Bitmap::Read(std::string_view className, const uint8_t* bytes,
                                    size_t length, int depth) {
-  if (!IsBitmapClass(className) || length < kHeaderSize ||
-      HeaderFault(className, bytes, length)) {
-    return std::nullopt;
-  }
+  if (!IsBitmapClass(className) || length < kHeaderSize) return std::nullopt;
   Header header = ReadHeader(bytes);
-  if (header.width == 0 || header.height == 0 ||
+  if (header.width <= 0 || header.height <= 0 ||
       kHeaderSize + uint64_t{header.rowBytes} * header.height > length) {
     return std::nullopt;
   }

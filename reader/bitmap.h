@@ -11,14 +11,11 @@
 // significant bits.
 class Bitmap {
  public:
-  // The bitmap of a binary of that class, if it is one whose rows fit in its
-  // bytes. `depth` is the bits a pixel of a `cbits` takes, 0 where unknown:
+  // The bitmap of a binary of that class, if its header is possible (bounds
+  // not reversed, rows wide enough) and its rows fit in its bytes. `depth` is the bits a pixel of a `cbits` takes, 0 where unknown:
   // then the largest of 8, 4, 2 and 1 that the rows have room for.
   static std::optional<Bitmap> Read(std::string_view className, const uint8_t* bytes,
                                     size_t length, int depth);
-  // Why the header of such a binary cannot be a bitmap's, or null. Binaries
-  // too short for a header are no bitmaps at all and have no fault.
-  static const char* HeaderFault(std::string_view className, const uint8_t* bytes, size_t length);
   static bool IsBitmapClass(std::string_view className);
 
   int Width() const { return width; }

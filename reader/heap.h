@@ -75,7 +75,6 @@ class Heap {
   void CheckObject(uint64_t object);
   void CheckFrame(uint64_t frame);
   void CheckSymbol(uint64_t symbol);
-  void CheckBitmap(uint64_t binary);
   int64_t CheckChain(uint64_t map);
   int64_t CheckNames(uint64_t map);
 

@@ -219,10 +219,11 @@ TEST(InspectTest, BitmapsAreDrawnAndListedAsPixels) {
   EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kJson).out, ReadFile(GOLDEN_DIR "/icon.json"));
   // The listing pkgembed prints draws nothing.
   EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kTree).out.find("|"), std::string::npos);
-  // Bounds that cannot be: a fault, and the bytes listed as before.
+  // Bounds that cannot be: the bytes listed as any binary's, and no fault, for
+  // the class only says what the bytes should be.
   std::swap(built.bytes[built.at["mask"] + 12 + 9], built.bytes[built.at["mask"] + 12 + 13]);
   Inspection reversed = InspectBytes(built.bytes);
-  EXPECT_EQ(reversed.faultOffsets, std::vector<uint32_t>{built.at["mask"] + 12});
+  EXPECT_EQ(reversed.status, 0) << reversed.err;
   EXPECT_NE(reversed.out.find("class mask\n" + std::string(20, ' ') + "Dump skipped!"), std::string::npos);
   JsonChecks json;
   json.Add(built.bytes);

@@ -39,7 +39,9 @@ std::string ScriptGenerator::Next(std::map<std::string, Slot>& slots) {
       script += Pick({"asmCode", "ASMCODE"}) + gap + sign + number + Pick({" ", ""}) + data + "\n";
       slots[Lower(name)] = {data, (sign == "-" ? " -" : " ") + number + "\n"};
     } else {
-      std::string className = Pick({"c", "C"}) + number;
+      // Bitmap classes over bytes that are mostly no bitmap at all.
+      std::string className = random() % 3 == 0 ? Pick({"bits", "mask", "cbits", "BITS"})
+                                                : Pick({"c", "C"}) + number;
       script += Pick({"binary", "Binary"}) + gap + className + gap + data + "\n";
       slots[Lower(name)] = {data, ", class " + className + "\n"};
     }
