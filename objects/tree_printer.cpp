@@ -100,6 +100,11 @@ void TreePrinter::Print(const PrintedValue& value, int depth, const void* frame)
 
 void TreePrinter::PrintFrame(const PrintedValue& frame, int depth) {
   if (PrintedElsewhere(frame, "frame", depth)) return;
+  if (style == PrintStyle::kReport) {
+    std::vector<std::string> source = tree.Source(frame);
+    for (const std::string& line : source) Line(depth, line);
+    if (!source.empty()) return;
+  }
   Line(depth, "{");
   int32_t count = tree.NumberOfSlots(frame.object);
   for (int32_t i = 0; i < count; ++i) {

@@ -1,5 +1,10 @@
 #include "reader/heap_tree.h"
 
+#include <algorithm>
+
+#include "decompiler/decompiler.h"
+#include "decompiler/source_text.h"
+#include "decompiler/value_source.h"
 #include "reader/file_bytes.h"
 #include "reader/half_blocks.h"
 #include "objects/symbol.h"
@@ -126,4 +131,19 @@ std::vector<std::string> HeapTree::Picture(const void* binary, const void* frame
     return {};
   }
   return HalfBlockLines(*bitmap);
+}
+
+std::vector<std::string> HeapTree::Source(const PrintedValue& frame) {
+  if (!IsFunctionFrame(*this, frame)) return {};
+  SourceText text;
+  ValueSource values(*this);
+  Decompiler(*this, frame).Print(text, values, 0);
+  std::vector<std::string> lines;
+  const std::string& all = text.Text();
+  for (size_t start = 0; start <= all.size();) {
+    size_t end = std::min(all.find('\n', start), all.size());
+    lines.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }

@@ -35,7 +35,9 @@ class HeapTree : public PrintedTree {
   std::string_view SlotName(const void* frame, int32_t index) const override;
   PrintedValue SlotValue(const void* frame, int32_t index) const override;
   PrintedBinary Binary(const void* binary) const override;
+  PrintedValue ArrayClass(const void* array) const override { return Value(Offset(array) + 8); }
   bool FirstPrinting(const PrintedValue& value) override;
+  std::vector<std::string> Source(const PrintedValue& frame) override;
   std::vector<std::string> Picture(const void* binary, const void* frame) const override;
 
  private:

@@ -4,6 +4,9 @@
 #include "objects/symbol.h"
 #include "objects/text.h"
 #include "packaging/big_endian.h"
+#include "decompiler/decompiler.h"
+#include "decompiler/source_text.h"
+#include "decompiler/value_source.h"
 #include "reader/bitmap.h"
 #include "reader/heap_tree.h"
 
@@ -144,6 +147,43 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   }
   json.EndObject();
   OffsetMember(frame.offset);
+  if (IsFunctionFrame(tree, frame) && !cut) Function(frame);
+  json.EndObject();
+}
+
+// What a NewtonScript function does: its instructions, and its source.
+void JsonValues::Function(const PrintedValue& frame) {
+  Decompiler function(tree, frame);
+  auto names = [&](const std::vector<std::string>& list) {
+    json.BeginArray();
+    for (const std::string& name : list) json.String(Latin1ToUtf8(name));
+    json.EndArray();
+  };
+  json.Key("function");
+  json.BeginObject();
+  json.Key("format");
+  json.String(function.Function().format == FunctionFrame::kNos1 ? "nos1" : "nos2");
+  json.Key("args");
+  names(function.ArgumentNames());
+  json.Key("locals");
+  names(function.LocalNames());
+  json.Key("code");
+  json.BeginArray();
+  for (const Instruction& ins : function.Code()) {
+    json.BeginArray();
+    json.Number(ins.pc);
+    json.String(OpName(ins.op));
+    if (ins.HasOperand()) json.Number(ins.b);
+    json.EndArray();
+  }
+  json.EndArray();
+  json.Key("source");
+  SourceText text;
+  ValueSource values(tree);
+  function.Print(text, values, 0);
+  json.String(text.Text());
+  json.Key("notes");
+  names(function.Notes());
   json.EndObject();
 }
 

@@ -30,6 +30,7 @@ class JsonValues {
   void Array(const PrintedValue& array, int depth);
   void ArrayClass(const PrintedValue& arrayClass, int depth);
   void Frame(const PrintedValue& frame, int depth);
+  void Function(const PrintedValue& frame);
   void Binary(const PrintedValue& binary, const void* frame);
   void BitmapRows(const Bitmap& bitmap);
   void OffsetMember(int64_t offset);

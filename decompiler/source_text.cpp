@@ -1,0 +1,85 @@
+#include "decompiler/source_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "objects/symbol.h"
+#include "packaging/big_endian.h"
+
+namespace {
+const char* const kReserved[] = {
+    "and",   "begin",  "break",   "by",    "call",      "collect", "constant",    "deeply",
+    "div",   "do",     "else",    "end",   "exists",    "for",     "foreach",     "func",
+    "global", "if",    "in",      "inherited", "local", "loop",    "mod",         "native",
+    "nil",   "not",    "onexception", "or", "repeat",   "return",  "self",        "then",
+    "to",    "true",   "try",     "until", "while",     "with",
+};
+
+bool IsPlain(std::string_view name) {
+  if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_')) {
+    return false;
+  }
+  for (char c : name) {
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  }
+  return std::none_of(std::begin(kReserved), std::end(kReserved),
+                      [&](const char* word) { return NamesEqualIgnoringCase(name, word); });
+}
+
+std::string Hex4(uint32_t code) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", code);
+  return text;
+}
+}  // namespace
+
+std::string Identifier(std::string_view name) {
+  if (IsPlain(name)) return std::string(name);
+  std::string text = "|";
+  for (unsigned char c : name) {
+    if (c == '|' || c == '\\') {
+      text += '\\';
+      text += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7F) {
+      // Names are 8-bit text; outside ASCII they are written as \u groups.
+      text += "\\u" + Hex4(c) + "\\u";
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text + "|";
+}
+
+std::string StringLiteral(const uint8_t* utf16, size_t length) {
+  std::string text = "\"";
+  // Unit by unit, so that each is one \u group.
+  for (size_t i = 0; i + 1 < length; i += 2) {
+    uint32_t code = LoadBig16(utf16 + i);
+    if (code == 0) break;
+    if (code == '"' || code == '\\') {
+      text += '\\';
+      text += static_cast<char>(code);
+    } else if (code == '\n') {
+      text += "\\n";
+    } else if (code == '\t') {
+      text += "\\t";
+    } else if (code == '\r') {
+      text += "\\r";
+    } else if (code < 0x20 || code >= 0x7F) {
+      text += "\\u" + Hex4(code) + "\\u";
+    } else {
+      text += static_cast<char>(code);
+    }
+  }
+  return text + "\"";
+}
+
+std::string CharacterLiteral(uint32_t code) {
+  if (code == '\n') return "$\\n";
+  if (code == '\t') return "$\\t";
+  if (code == '\r') return "$\\r";
+  if (code == '\\') return "$\\\\";
+  if (code > 0x20 && code < 0x7F) return std::string("$") + static_cast<char>(code);
+  return "$\\u" + Hex4(code);
+}

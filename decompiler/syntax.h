@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+// The source a function is recovered as: expressions and statements alike
+// are nodes; a block is a list of them, whose last one gives its value.
+struct Node;
+using Block = std::vector<Node*>;
+
+// A variable: a slot of the function (get-var) or a name looked up at run
+// time (find-var), kept as its literal's index.
+struct Variable {
+  bool byName = false;
+  uint32_t id = 0;
+  bool operator==(const Variable&) const = default;
+};
+
+enum class Kind : uint8_t {
+  kConstant,     // `word`: a push-constant Ref
+  kLiteral,      // `index`: a literal
+  kSelf,
+  kVariable,     // `variable`
+  kAssign,       // variable := kids[0]
+  kCall,         // global function literal `index` (kids: the arguments)
+  kInvoke,       // call kids[0] with (kids 1..)
+  kSend,         // kids[0]:literal `index`(kids 1..); kids[0] null for self
+  kResend,       // inherited:literal `index`(kids)
+  kOperator,     // freq-func `index` written as an operator: not, +, =, ...
+  kBuiltin,      // freq-func `index` written as a call: BAnd(...), Length(...)
+  kAref,         // kids[0][kids[1]]
+  kSetAref,      // kids[0][kids[1]] := kids[2]
+  kHasPath,      // kids[0].kids[1] exists
+  kStringer,     // kids[0], the array of pieces
+  kGetPath,      // kids[0].kids[1]
+  kSetPath,      // kids[0].kids[1] := kids[2]
+  kMakeFrame,    // map literal `index`, kids the values
+  kMakeArray,    // [kids[0]: kids 1..]
+  kSizedArray,   // an array of kids[0] NILs, of class kids[1]
+  kFunction,     // function literal `index`
+  kBegin,        // begin blocks[0] end
+  kIf,           // if kids[0] then blocks[0] else blocks[1]
+  kAnd,          // kids[0] and kids[1]
+  kOr,
+  kLoop,         // loop blocks[0]
+  kWhile,        // while kids[0] do blocks[0]
+  kRepeat,       // repeat blocks[0] until kids[0]
+  kFor,          // for variable := kids[0] to kids[1] by kids[2] do blocks[0]
+  kForeach,      // foreach key, variable [deeply] in kids[0] do|collect blocks[0]
+  kTry,          // try blocks[0] onexception literal handlers[k] do blocks[k + 1]
+  kReturn,       // return kids[0]
+  kBreak,        // break kids[0]
+  kUnreachable,  // text: the disassembly of code that no path reaches
+};
+
+struct Node {
+  Kind kind;
+  int depth = 1;  // nesting, for the bound on it
+  uint32_t word = 0;
+  uint32_t index = 0;
+  Variable variable;
+  Variable key;           // foreach's key, where `hasKey`
+  bool hasKey = false;
+  bool flag = false;      // if-defined send; deeply; collect; set-path's value used
+  std::vector<Node*> kids;
+  std::vector<Block> blocks;
+  std::vector<uint32_t> handlers;  // try: the exception symbols' literals
+  std::string text;
+};
+
+// Owns the nodes of one function.
+class Syntax {
+ public:
+  Node* New(Kind kind, std::vector<Node*> kids = {}) {
+    Node& node = nodes.emplace_back();
+    node.kind = kind;
+    node.kids = std::move(kids);
+    for (Node* kid : node.kids) {
+      if (kid && kid->depth >= node.depth) node.depth = kid->depth + 1;
+    }
+    return &node;
+  }
+  // After blocks are added: the node's depth includes theirs.
+  static void AddBlock(Node* node, Block block) {
+    for (Node* statement : block) {
+      if (statement->depth >= node->depth) node->depth = statement->depth + 1;
+    }
+    node->blocks.push_back(std::move(block));
+  }
+
+ private:
+  std::deque<Node> nodes;
+};

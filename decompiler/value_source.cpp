@@ -1,0 +1,248 @@
+#include "decompiler/value_source.h"
+
+#include <cmath>
+
+#include "decompiler/decompiler.h"
+#include "decompiler/function_frame.h"
+#include "decompiler/source_text.h"
+#include "objects/ref.h"
+#include "objects/symbol.h"
+#include "objects/text.h"
+#include "packaging/big_endian.h"
+
+namespace {
+const char kDigits[] = "0123456789abcdef";
+
+std::string HexWord(uint32_t word) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", word);
+  return text;
+}
+
+bool IsString(const PrintedBinary& binary) {
+  return !binary.isSymbol && NamesEqualIgnoringCase(binary.className, "string");
+}
+
+bool IsReal(const PrintedBinary& binary) {
+  return !binary.isSymbol && NamesEqualIgnoringCase(binary.className, "real") && binary.length == 8 &&
+         std::isfinite(LoadBigDouble(binary.bytes));
+}
+
+// A real that reads back as one: with a point or an exponent.
+std::string RealLiteral(double value) {
+  std::string text = RealText(value);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+}  // namespace
+
+std::string ValueSource::Place() const {
+  std::string text;
+  for (const std::string& step : path) text += step;
+  return text.empty() ? "the top" : text;
+}
+
+// Integers, characters, immediates, magic pointers: the same quoted or not.
+std::string ValueSource::Scalar(const PrintedValue& value) const {
+  switch (value.kind) {
+    case PrintedValue::kInteger:
+      return std::to_string(static_cast<int32_t>(value.word) >> 2);
+    case PrintedValue::kCharacter:
+      return CharacterLiteral(value.word >> 4 & 0xFFFF);
+    case PrintedValue::kMagicPointer:
+      return "@" + std::to_string(value.word >> 2);
+    case PrintedValue::kImmediate:
+      if (value.word == Ref::kNil) return "nil";
+      if (value.word == Ref::kTrue) return "true";
+      return "nil /* the immediate " + HexWord(value.word) + " */";
+    case PrintedValue::kBadPointer:
+      return "nil /* a bad pointer, " + HexWord(value.word) + " */";
+    default:
+      return {};
+  }
+}
+
+bool ValueSource::WrittenBefore(const PrintedValue& value, SourceText& out, int depth) {
+  auto [place, first] = places.try_emplace(value.object, Place());
+  if (!first) {
+    out.Put("nil /* written above, at " + place->second + " */");
+    return true;
+  }
+  if (depth > kDeepestPrinted) {
+    out.Put("nil /* nested too deep */");
+    return true;
+  }
+  return false;
+}
+
+void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, const void* frame) {
+  switch (value.kind) {
+    case PrintedValue::kFrame:
+      if (WrittenBefore(value, out, depth)) return;
+      if (IsFunctionFrame(tree, value)) {
+        Decompiler function(tree, value);
+        function.Print(out, *this, depth);
+        return;
+      }
+      return Frame(value, out, depth);
+    case PrintedValue::kArray:
+      if (WrittenBefore(value, out, depth)) return;
+      return Array(value, out, depth);
+    case PrintedValue::kBinary:
+      return Binary(value, out, frame);
+    default:
+      out.Put(Scalar(value));
+  }
+}
+
+void ValueSource::Frame(const PrintedValue& frame, SourceText& out, int depth) {
+  int32_t count = tree.NumberOfSlots(frame.object);
+  if (count == 0) return out.Put("{}");
+  out.Put("{");
+  out.Indent();
+  for (int32_t i = 0; i < count; ++i) {
+    std::string name = Identifier(tree.SlotName(frame.object, i));
+    out.NewLine();
+    out.Put(name + ": ");
+    Enter("." + name);
+    Value(tree.SlotValue(frame.object, i), out, depth + 1, frame.object);
+    Leave();
+    if (i + 1 < count) out.Put(",");
+  }
+  out.Outdent();
+  out.NewLine();
+  out.Put("}");
+}
+
+void ValueSource::Array(const PrintedValue& array, SourceText& out, int depth) {
+  int32_t count = tree.NumberOfElements(array.object);
+  std::string prefix = "[";
+  std::optional<std::string_view> name = SymbolOf(tree, tree.ArrayClass(array.object));
+  if (name && !NamesEqualIgnoringCase(*name, "Array")) prefix += Identifier(*name) + ": ";
+  bool lines = false;
+  for (int32_t i = 0; i < count && !lines; ++i) {
+    PrintedValue::Kind kind = tree.Element(array.object, i).kind;
+    lines = kind == PrintedValue::kArray || kind == PrintedValue::kFrame || kind == PrintedValue::kBinary;
+  }
+  out.Put(prefix);
+  if (lines) out.Indent();
+  for (int32_t i = 0; i < count; ++i) {
+    if (lines) out.NewLine();
+    Enter("[" + std::to_string(i) + "]");
+    Value(tree.Element(array.object, i), out, depth + 1);
+    Leave();
+    if (i + 1 < count) out.Put(lines ? "," : ", ");
+  }
+  if (lines) {
+    out.Outdent();
+    out.NewLine();
+  }
+  out.Put("]");
+}
+
+void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void* frame) {
+  PrintedBinary binary = tree.Binary(value.object);
+  if (binary.isSymbol) return out.Put("'" + Identifier(binary.name));
+  if (IsString(binary)) return out.Put(StringLiteral(binary.bytes, binary.length));
+  if (IsReal(binary)) return out.Put(RealLiteral(LoadBigDouble(binary.bytes)));
+  if (WrittenBefore(value, out, 0)) return;
+  std::string hex;
+  hex.reserve(2 * binary.length);
+  for (size_t i = 0; i < binary.length; ++i) {
+    hex += kDigits[binary.bytes[i] >> 4];
+    hex += kDigits[binary.bytes[i] & 0xF];
+  }
+  std::string cls = binary.className.empty() ? "nil" : "'" + Identifier(binary.className);
+  out.Put("MakeBinaryFromHex(\"" + hex + "\", " + cls + ") /* " + std::to_string(binary.length) +
+          " bytes");
+  std::vector<std::string> picture = tree.Picture(value.object, frame);
+  if (!picture.empty()) {
+    out.Put(":");
+    for (const std::string& row : picture) {
+      out.NewLine();
+      out.Put(row);
+    }
+    out.NewLine();
+  } else {
+    out.Put(" ");
+  }
+  out.Put("*/");
+}
+
+void ValueSource::Literal(const PrintedValue& value, SourceText& out, int depth) {
+  std::unordered_set<const void*> seen;
+  if ((value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame) &&
+      Quotable(value, depth, seen)) {
+    out.Put("'");
+    return Quoted(value, out);
+  }
+  Value(value, out, depth);
+}
+
+// Each array and frame once: one reached twice is written in expression form,
+// where the second is named, so the walk stays linear in the objects.
+bool ValueSource::Quotable(const PrintedValue& value, int depth,
+                           std::unordered_set<const void*>& seen) const {
+  if (depth > kDeepestPrinted) return false;
+  switch (value.kind) {
+    case PrintedValue::kInteger: case PrintedValue::kCharacter:
+      return true;
+    case PrintedValue::kImmediate:
+      return value.word == Ref::kNil || value.word == Ref::kTrue;
+    case PrintedValue::kBinary: {
+      PrintedBinary binary = tree.Binary(value.object);
+      return binary.isSymbol || IsString(binary) || IsReal(binary);
+    }
+    case PrintedValue::kArray: {
+      if (places.count(value.object) || !seen.insert(value.object).second) return false;
+      PrintedValue cls = tree.ArrayClass(value.object);
+      if (!SymbolOf(tree, cls) && !(cls.kind == PrintedValue::kImmediate && cls.word == Ref::kNil)) return false;
+      for (int32_t i = 0; i < tree.NumberOfElements(value.object); ++i) {
+        if (!Quotable(tree.Element(value.object, i), depth + 1, seen)) return false;
+      }
+      return true;
+    }
+    case PrintedValue::kFrame: {
+      if (places.count(value.object) || !seen.insert(value.object).second ||
+          IsFunctionFrame(tree, value)) {
+        return false;
+      }
+      for (int32_t i = 0; i < tree.NumberOfSlots(value.object); ++i) {
+        if (!Quotable(tree.SlotValue(value.object, i), depth + 1, seen)) return false;
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Inside a quoted literal symbols are bare and nothing is evaluated.
+void ValueSource::Quoted(const PrintedValue& value, SourceText& out) {
+  if (value.kind == PrintedValue::kBinary) {
+    PrintedBinary binary = tree.Binary(value.object);
+    if (binary.isSymbol) return out.Put(Identifier(binary.name));
+    return Value(value, out, 0);
+  }
+  if (value.kind == PrintedValue::kFrame) {
+    places.emplace(value.object, Place());
+    out.Put("{");
+    for (int32_t i = 0; i < tree.NumberOfSlots(value.object); ++i) {
+      out.Put((i ? ", " : "") + Identifier(tree.SlotName(value.object, i)) + ": ");
+      Quoted(tree.SlotValue(value.object, i), out);
+    }
+    return out.Put("}");
+  }
+  if (value.kind == PrintedValue::kArray) {
+    places.emplace(value.object, Place());
+    out.Put("[");
+    std::optional<std::string_view> cls = SymbolOf(tree, tree.ArrayClass(value.object));
+    if (cls && !NamesEqualIgnoringCase(*cls, "Array")) out.Put(Identifier(*cls) + ": ");
+    for (int32_t i = 0; i < tree.NumberOfElements(value.object); ++i) {
+      if (i) out.Put(", ");
+      Quoted(tree.Element(value.object, i), out);
+    }
+    return out.Put("]");
+  }
+  out.Put(Scalar(value));
+}

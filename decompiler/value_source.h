@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "objects/tree_printer.h"
+
+class SourceText;
+
+// Values of a package as NewtonScript: frames as {slot: value}, arrays as
+// [...], functions decompiled, other binaries as MakeBinaryFromHex. An array,
+// frame or binary reached a second time is written once, where it is first
+// reached; later it is nil with a comment naming that place.
+class ValueSource {
+ public:
+  explicit ValueSource(const PrintedTree& tree) : tree(tree) {}
+
+  // `value` in expression form; `frame` is the frame whose slot it is.
+  void Value(const PrintedValue& value, SourceText& out, int depth, const void* frame = nullptr);
+  // A literal of a function: quoted ('[...], '{...}, 'sym) where all of it
+  // can be.
+  void Literal(const PrintedValue& value, SourceText& out, int depth);
+  // The steps of the path to the value being written, for the comments that
+  // name where a shared value was written.
+  void Enter(std::string step) { path.push_back(std::move(step)); }
+  void Leave() { path.pop_back(); }
+
+ private:
+  bool Quotable(const PrintedValue& value, int depth, std::unordered_set<const void*>& seen) const;
+  void Quoted(const PrintedValue& value, SourceText& out);
+  bool WrittenBefore(const PrintedValue& value, SourceText& out, int depth);
+  void Frame(const PrintedValue& frame, SourceText& out, int depth);
+  void Array(const PrintedValue& array, SourceText& out, int depth);
+  void Binary(const PrintedValue& binary, SourceText& out, const void* frame);
+  std::string Scalar(const PrintedValue& value) const;
+  std::string Place() const;
+
+  const PrintedTree& tree;
+  std::unordered_map<const void*, std::string> places;
+  std::vector<std::string> path;
+};
