@@ -5,6 +5,7 @@
 #include "decompiler/function_printer.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
+#include "objects/errors.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
 #include "objects/text.h"
@@ -12,6 +13,7 @@
 namespace {
 const size_t kLongestSummary = 40;
 const uint32_t kFirstArgument = 3;
+const int kMostVariables = 256;
 
 std::string Cut(std::string text) {
   if (text.size() > kLongestSummary) text = text.substr(0, kLongestSummary - 3) + "...";
@@ -27,6 +29,14 @@ Decompiler::Decompiler(const PrintedTree& tree, const PrintedValue& frame) : tre
     return;
   }
   decoded = true;
+  // Native functions' bytecode stand-ins carry the native numArgs, which may
+  // be anything; no compiler gives a function this many variables.
+  if (function.arguments > kMostVariables || function.locals > kMostVariables) {
+    notes.push_back(Format("not decompiled: numArgs gives %d arguments and %d locals", function.arguments,
+                           function.locals));
+    function.arguments = function.locals = 0;
+    return;
+  }
   if (!flow.Build(code, function, why)) {
     notes.push_back("not verified: " + why);
     return;

@@ -5,15 +5,22 @@
 #include <cstdint>
 #include <string_view>
 
-// NewtonScript text being written: four spaces a level of indentation.
+// NewtonScript text being written: four spaces a level of indentation. Past
+// `limit` bytes nothing more is taken, and writers stop walking.
 class SourceText {
  public:
-  explicit SourceText(int indent = 0) : indent(indent) {}
-  void Put(std::string_view text) { this->text += text; }
+  explicit SourceText(size_t limit = SIZE_MAX) : limit(limit) {}
+  void Put(std::string_view piece) {
+    if (IsFull()) return;
+    text += piece;
+    if (IsFull()) text += "\n/* cut short here: far larger than the package */";
+  }
   void NewLine() {
+    if (IsFull()) return;
     text += '\n';
     text.append(4 * static_cast<size_t>(indent), ' ');
   }
+  bool IsFull() const { return text.size() > limit; }
   void Indent() { ++indent; }
   void Outdent() { --indent; }
   const std::string& Text() const { return text; }
@@ -21,7 +28,8 @@ class SourceText {
 
  private:
   std::string text;
-  int indent;
+  size_t limit;
+  int indent = 0;
 };
 
 // A name as NewtonScript writes it: as it is where it is a plain identifier

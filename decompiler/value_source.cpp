@@ -63,8 +63,13 @@ std::string ValueSource::Scalar(const PrintedValue& value) const {
 }
 
 bool ValueSource::WrittenBefore(const PrintedValue& value, SourceText& out, int depth) {
-  auto [place, first] = places.try_emplace(value.object, Place());
-  if (!first) {
+  if (out.IsFull()) return true;
+  if (inCode) {
+    if (open.count(value.object)) {
+      out.Put("nil /* a cycle back to a value that holds this one */");
+      return true;
+    }
+  } else if (auto [place, first] = places.try_emplace(value.object, Place()); !first) {
     out.Put("nil /* written above, at " + place->second + " */");
     return true;
   }
@@ -77,17 +82,12 @@ bool ValueSource::WrittenBefore(const PrintedValue& value, SourceText& out, int 
 
 void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, const void* frame) {
   switch (value.kind) {
-    case PrintedValue::kFrame:
+    case PrintedValue::kFrame: case PrintedValue::kArray:
       if (WrittenBefore(value, out, depth)) return;
-      if (IsFunctionFrame(tree, value)) {
-        Decompiler function(tree, value);
-        function.Print(out, *this, depth);
-        return;
-      }
-      return Frame(value, out, depth);
-    case PrintedValue::kArray:
-      if (WrittenBefore(value, out, depth)) return;
-      return Array(value, out, depth);
+      open.insert(value.object);
+      Composite(value, out, depth, frame);
+      open.erase(value.object);
+      return;
     case PrintedValue::kBinary:
       return Binary(value, out, frame);
     default:
@@ -95,12 +95,23 @@ void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, c
   }
 }
 
+void ValueSource::Composite(const PrintedValue& value, SourceText& out, int depth, const void* frame) {
+  if (value.kind == PrintedValue::kArray) return Array(value, out, depth);
+  if (!IsFunctionFrame(tree, value)) return Frame(value, out, depth);
+  Decompiler function(tree, value);
+  // The function's literals are written wherever its code uses them.
+  ++inCode;
+  function.Print(out, *this, depth);
+  --inCode;
+  (void)frame;
+}
+
 void ValueSource::Frame(const PrintedValue& frame, SourceText& out, int depth) {
   int32_t count = tree.NumberOfSlots(frame.object);
   if (count == 0) return out.Put("{}");
   out.Put("{");
   out.Indent();
-  for (int32_t i = 0; i < count; ++i) {
+  for (int32_t i = 0; i < count && !out.IsFull(); ++i) {
     std::string name = Identifier(tree.SlotName(frame.object, i));
     out.NewLine();
     out.Put(name + ": ");
@@ -126,7 +137,7 @@ void ValueSource::Array(const PrintedValue& array, SourceText& out, int depth) {
   }
   out.Put(prefix);
   if (lines) out.Indent();
-  for (int32_t i = 0; i < count; ++i) {
+  for (int32_t i = 0; i < count && !out.IsFull(); ++i) {
     if (lines) out.NewLine();
     Enter("[" + std::to_string(i) + "]");
     Value(tree.Element(array.object, i), out, depth + 1);
@@ -145,7 +156,7 @@ void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void*
   if (binary.isSymbol) return out.Put("'" + Identifier(binary.name));
   if (IsString(binary)) return out.Put(StringLiteral(binary.bytes, binary.length));
   if (IsReal(binary)) return out.Put(RealLiteral(LoadBigDouble(binary.bytes)));
-  if (WrittenBefore(value, out, 0)) return;
+  if (!inCode && WrittenBefore(value, out, 0)) return;
   std::string hex;
   hex.reserve(2 * binary.length);
   for (size_t i = 0; i < binary.length; ++i) {
@@ -171,12 +182,15 @@ void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void*
 
 void ValueSource::Literal(const PrintedValue& value, SourceText& out, int depth) {
   std::unordered_set<const void*> seen;
+  ++inCode;
   if ((value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame) &&
       Quotable(value, depth, seen)) {
     out.Put("'");
-    return Quoted(value, out);
+    Quoted(value, out);
+  } else {
+    Value(value, out, depth);
   }
-  Value(value, out, depth);
+  --inCode;
 }
 
 // Each array and frame once: one reached twice is written in expression form,
@@ -194,7 +208,7 @@ bool ValueSource::Quotable(const PrintedValue& value, int depth,
       return binary.isSymbol || IsString(binary) || IsReal(binary);
     }
     case PrintedValue::kArray: {
-      if (places.count(value.object) || !seen.insert(value.object).second) return false;
+      if (!seen.insert(value.object).second) return false;
       PrintedValue cls = tree.ArrayClass(value.object);
       if (!SymbolOf(tree, cls) && !(cls.kind == PrintedValue::kImmediate && cls.word == Ref::kNil)) return false;
       for (int32_t i = 0; i < tree.NumberOfElements(value.object); ++i) {
@@ -203,8 +217,7 @@ bool ValueSource::Quotable(const PrintedValue& value, int depth,
       return true;
     }
     case PrintedValue::kFrame: {
-      if (places.count(value.object) || !seen.insert(value.object).second ||
-          IsFunctionFrame(tree, value)) {
+      if (!seen.insert(value.object).second || IsFunctionFrame(tree, value)) {
         return false;
       }
       for (int32_t i = 0; i < tree.NumberOfSlots(value.object); ++i) {
@@ -219,13 +232,13 @@ bool ValueSource::Quotable(const PrintedValue& value, int depth,
 
 // Inside a quoted literal symbols are bare and nothing is evaluated.
 void ValueSource::Quoted(const PrintedValue& value, SourceText& out) {
+  if (out.IsFull()) return;
   if (value.kind == PrintedValue::kBinary) {
     PrintedBinary binary = tree.Binary(value.object);
     if (binary.isSymbol) return out.Put(Identifier(binary.name));
     return Value(value, out, 0);
   }
   if (value.kind == PrintedValue::kFrame) {
-    places.emplace(value.object, Place());
     out.Put("{");
     for (int32_t i = 0; i < tree.NumberOfSlots(value.object); ++i) {
       out.Put((i ? ", " : "") + Identifier(tree.SlotName(value.object, i)) + ": ");
@@ -234,7 +247,6 @@ void ValueSource::Quoted(const PrintedValue& value, SourceText& out) {
     return out.Put("}");
   }
   if (value.kind == PrintedValue::kArray) {
-    places.emplace(value.object, Place());
     out.Put("[");
     std::optional<std::string_view> cls = SymbolOf(tree, tree.ArrayClass(value.object));
     if (cls && !NamesEqualIgnoringCase(*cls, "Array")) out.Put(Identifier(*cls) + ": ");

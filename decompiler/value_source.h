@@ -11,9 +11,11 @@
 class SourceText;
 
 // Values of a package as NewtonScript: frames as {slot: value}, arrays as
-// [...], functions decompiled, other binaries as MakeBinaryFromHex. An array,
-// frame or binary reached a second time is written once, where it is first
-// reached; later it is nil with a comment naming that place.
+// [...], functions decompiled, other binaries as MakeBinaryFromHex. In the
+// tree an array, frame or binary reached a second time is written once, where
+// it is first reached; later it is nil with a comment naming that place. A
+// literal of a function is written whole wherever the code uses it, but for
+// a cycle back into itself.
 class ValueSource {
  public:
   explicit ValueSource(const PrintedTree& tree) : tree(tree) {}
@@ -32,6 +34,7 @@ class ValueSource {
   bool Quotable(const PrintedValue& value, int depth, std::unordered_set<const void*>& seen) const;
   void Quoted(const PrintedValue& value, SourceText& out);
   bool WrittenBefore(const PrintedValue& value, SourceText& out, int depth);
+  void Composite(const PrintedValue& value, SourceText& out, int depth, const void* frame);
   void Frame(const PrintedValue& frame, SourceText& out, int depth);
   void Array(const PrintedValue& array, SourceText& out, int depth);
   void Binary(const PrintedValue& binary, SourceText& out, const void* frame);
@@ -40,5 +43,7 @@ class ValueSource {
 
   const PrintedTree& tree;
   std::unordered_map<const void*, std::string> places;
+  std::unordered_set<const void*> open;  // being written, for cycles
   std::vector<std::string> path;
+  int inCode = 0;
 };

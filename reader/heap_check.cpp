@@ -146,12 +146,14 @@ int64_t Heap::CheckChain(uint64_t map) {
   return names;
 }
 
-// The number of slot names a map holds itself, each of which must be a symbol.
+// The number of slot names a map holds itself, each of which must be a symbol
+// or NIL (one real package names an argument and a local NIL).
 int64_t Heap::CheckNames(uint64_t map) {
   uint32_t count = NumberOfRefs(map);
   for (uint32_t i = 1; i < count; ++i) {
     uint64_t at = map + 12 + 4 * i, name;
     bool pointer = (file.Word(at) & 0x3) == 0x1;
+    if (file.Word(at) == Ref::kNil) continue;
     if (Follow(at, name) ? !IsSymbol(name) : !pointer)
       faults.Add(at, "the slot name is not a symbol");
   }

@@ -7,11 +7,14 @@
 #include "decompiler/value_source.h"
 #include "reader/file_bytes.h"
 #include "reader/half_blocks.h"
+#include "objects/ref.h"
 #include "objects/symbol.h"
 
 namespace {
 const char kBadName[] = "<bad slot name>";
 }  // namespace
+
+const char HeapTree::kNilName[] = "nil";
 
 HeapTree::HeapTree(const Heap& heap) : heap(heap), printed(heap.File().Size()) {}
 
@@ -69,6 +72,7 @@ std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
     if (index >= total - own) {
       uint64_t name;
       uint64_t at = map + 12 + 4 * static_cast<uint64_t>(1 + index - (total - own));
+      if (heap.File().Word(at) == Ref::kNil) return kNilName;
       return heap.Follow(at, name) && heap.IsSymbol(name) ? heap.SymbolName(name) : kBadName;
     }
     if (!heap.Follow(map + 12, map)) return kBadName;
@@ -78,7 +82,7 @@ std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
 std::optional<PrintedValue> HeapTree::FindSlot(const void* frame, std::string_view name) const {
   for (int32_t i = 0; i < NumberOfSlots(frame); ++i) {
     std::string_view slot = SlotName(frame, i);
-    if (slot.data() != kBadName && NamesEqualIgnoringCase(slot, name)) return SlotValue(frame, i);
+    if (slot.data() != kBadName && slot.data() != kNilName && NamesEqualIgnoringCase(slot, name)) return SlotValue(frame, i);
   }
   return std::nullopt;
 }
@@ -133,9 +137,12 @@ std::vector<std::string> HeapTree::Picture(const void* binary, const void* frame
   return HalfBlockLines(*bitmap);
 }
 
+// As the listing's bound: a function's literals can be used many times over.
+size_t HeapTree::SourceLimit() const { return 64 * heap.File().Size() + (1 << 20); }
+
 std::vector<std::string> HeapTree::Source(const PrintedValue& frame) {
   if (!IsFunctionFrame(*this, frame)) return {};
-  SourceText text;
+  SourceText text(SourceLimit());
   ValueSource values(*this);
   Decompiler(*this, frame).Print(text, values, 0);
   std::vector<std::string> lines;

@@ -16,6 +16,9 @@ class HeapTree : public PrintedTree {
  public:
   explicit HeapTree(const Heap& heap);
 
+  // The name of a slot that a map names NIL.
+  static const char kNilName[];
+
   // The Ref word at `at`.
   PrintedValue Value(uint64_t at) const;
   // A part's root array.
@@ -38,6 +41,8 @@ class HeapTree : public PrintedTree {
   PrintedValue ArrayClass(const void* array) const override { return Value(Offset(array) + 8); }
   bool FirstPrinting(const PrintedValue& value) override;
   std::vector<std::string> Source(const PrintedValue& frame) override;
+  // The most text one function's source may take.
+  size_t SourceLimit() const;
   std::vector<std::string> Picture(const void* binary, const void* frame) const override;
 
  private:

@@ -142,7 +142,8 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   json.BeginObject();
   SlotKeys keys;
   for (int32_t i = 0; i < tree.NumberOfSlots(frame.object) && !cut; ++i) {
-    json.Key(keys.Next(Latin1ToUtf8(tree.SlotName(frame.object, i))));
+    std::string_view name = tree.SlotName(frame.object, i);
+    json.Key(keys.Next(name.data() == HeapTree::kNilName ? "" : Latin1ToUtf8(name)));
     Value(tree.SlotValue(frame.object, i), depth + 2, frame.object);
   }
   json.EndObject();
@@ -178,7 +179,7 @@ void JsonValues::Function(const PrintedValue& frame) {
   }
   json.EndArray();
   json.Key("source");
-  SourceText text;
+  SourceText text(tree.SourceLimit());
   ValueSource values(tree);
   function.Print(text, values, 0);
   json.String(text.Text());
