@@ -16,6 +16,7 @@
 #include "reader/heap.h"
 #include "reader/heap_tree.h"
 #include "reader/json_report.h"
+#include "reader/laid_out.h"
 #include "reader/report.h"
 #include "objects/errors.h"
 #include "objects/unique_file.h"
@@ -25,13 +26,14 @@
 namespace {
 
 const char kUsage[] =
-    "usage: pkginspect [--tree | --json] PACKAGE...\n"
+    "usage: pkginspect [--tree | --json | --source] PACKAGE...\n"
     "       pkginspect --extract PATH OUTPUT PACKAGE\n";
 
 const char kOptions[] =
     "  (no option)            report the header, the parts and the object trees\n"
     "  --tree                 print only the object trees, as pkgembed prints them\n"
     "  --json                 write each package as one line of JSON\n"
+    "  --source               write each package's objects as NewtonScript source\n"
     "  --extract PATH OUTPUT  write the binary object at PATH to the file OUTPUT\n"
     "  --help                 print this help\n"
     "  --version              print the version\n"
@@ -69,6 +71,8 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       request.mode = InspectMode::kTree;
     } else if (word == "--json") {
       request.mode = InspectMode::kJson;
+    } else if (word == "--source") {
+      request.mode = InspectMode::kSource;
     } else if (word == "--extract" && next + 2 < argc) {
       request = {InspectMode::kExtract, nullptr, argv[next + 1], argv[next + 2]};
       next += 2;
@@ -129,30 +133,6 @@ bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tr
   return true;
 }
 
-// A package's directory read and its NewtonScript parts laid out: those not
-// compressed, inside the file, and clear of the NewtonScript parts before
-// them. Not to be moved: the heap refers to the file.
-struct LaidOut {
-  LaidOut(std::vector<uint8_t> bytes, Faults& faults)
-      : file(std::move(bytes)), directory(ReadDirectory(file, faults)), heap(file, faults) {
-    uint64_t end = 0;
-    for (uint32_t number : directory.byStart) {
-      const PartEntry& part = directory.parts[number];
-      if ((part.flags & kPartKindMask) != kNewtonScriptKind || (part.flags & kCompressedFlag) ||
-          part.start < end) {
-        continue;
-      }
-      end = part.start + part.size;
-      heap.AddPart(part.number, part.start, end);
-    }
-  }
-  LaidOut(const LaidOut&) = delete;
-
-  FileBytes file;
-  Directory directory;
-  Heap heap;
-};
-
 }  // namespace
 
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err) {
@@ -171,6 +151,9 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
       break;
     case InspectMode::kTree:
       PrintTrees(heap, tree, PrintStyle::kBuild, out);
+      break;
+    case InspectMode::kSource:
+      PrintSource(heap, tree, out);
       break;
     case InspectMode::kJson:
       PrintJson(request.package, directory, file, heap, tree, found, request.longestJson, out);
@@ -230,6 +213,10 @@ int RunInspect(int argc, char** argv) {
   for (size_t i = 0; i < arguments.packages.size(); ++i) {
     const char* package = arguments.packages[i];
     if (headers) std::printf("%s==> %s <==\n", i == 0 ? "" : "\n", package);
+    // As a comment, so that the source of several packages still parses.
+    if (arguments.request.mode == InspectMode::kSource && arguments.packages.size() > 1) {
+      std::printf("%s// ==> %s <==\n", i == 0 ? "" : "\n", package);
+    }
     try {
       worst = std::max(worst, InspectFile(arguments.request, package));
     } catch (const std::bad_alloc&) {

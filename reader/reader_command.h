@@ -5,7 +5,7 @@
 #include <vector>
 
 // The whole run of pkginspect:
-//   pkginspect [--tree | --json] PACKAGE...
+//   pkginspect [--tree | --json | --source] PACKAGE...
 //   pkginspect --extract PATH OUTPUT PACKAGE
 //   pkginspect --help | --version
 // Returns the exit status, the worst of the packages': 0 when a package has
@@ -16,7 +16,7 @@ int RunInspect(int argc, char** argv);
 
 // The run once a package's bytes are in memory: the report, the trees, the
 // JSON or the extraction go to `out`, faults and failures to `err`.
-enum class InspectMode { kReport, kTree, kJson, kExtract };
+enum class InspectMode { kReport, kTree, kJson, kSource, kExtract };
 struct InspectRequest {
   InspectMode mode;
   const char* package;

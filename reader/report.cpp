@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "decompiler/source_text.h"
+#include "decompiler/value_source.h"
 #include "reader/directory.h"
 #include "reader/file_bytes.h"
 #include "reader/header_text.h"
@@ -100,4 +102,21 @@ void PrintReport(const Directory& directory, const FileBytes& file, const Heap& 
 void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out) {
   TreePrinter printer(tree, style, out, ListingLimit(heap.File()));
   for (const Heap::Root& root : heap.Roots()) printer.Print(tree.Root(root.offset), 0);
+}
+
+void PrintSource(const Heap& heap, HeapTree& tree, FILE* out) {
+  SourceText text(ListingLimit(heap.File()));
+  ValueSource values(tree);
+  const char* separator = "";
+  for (const Heap::Root& root : heap.Roots()) {
+    text.Put(separator);
+    text.Put("// part " + std::to_string(root.part));
+    text.NewLine();
+    values.Enter("part " + std::to_string(root.part) + " ");
+    values.Value(tree.Root(root.offset), text, 0);
+    values.Leave();
+    separator = ";\n\n";
+  }
+  text.NewLine();
+  std::fwrite(text.Text().data(), 1, text.Text().size(), out);
 }
