@@ -75,6 +75,12 @@ bool FunctionPrinter::IsArrayClass(const Node* node) const {
   return name && NamesEqualIgnoringCase(*name, "Array");
 }
 
+// `a mod b` is a call of the global function mod.
+bool FunctionPrinter::IsModulo(const Node* node) const {
+  std::optional<std::string_view> name = SymbolOf(function.Tree(), function.Function().literals[node->index]);
+  return node->kids.size() == 2 && name && NamesEqualIgnoringCase(*name, "mod");
+}
+
 std::string FunctionPrinter::Name(uint32_t literal) const {
   std::optional<std::string_view> name = SymbolOf(function.Tree(), function.Function().literals[literal]);
   return Identifier(name ? *name : "?");
@@ -191,6 +197,8 @@ FunctionPrinter::Level FunctionPrinter::LevelOf(const Node* node) const {
       return node->kids[0]->kind == Kind::kMakeArray ? kConcatenation : kPrimary;
     case Kind::kSend: case Kind::kResend: case Kind::kAref: case Kind::kGetPath:
       return kPostfix;
+    case Kind::kCall:
+      return IsModulo(node) ? kMultiplicative : kPrimary;
     default:
       return IsControl(node->kind) ? kAssignment : kPrimary;
   }
@@ -250,6 +258,11 @@ void FunctionPrinter::Bare(const Node* node) {
       out.Put(Identifier(function.VariableName(node->variable)) + " := ");
       return Expression(kids[0], kAssignment);
     case Kind::kCall:
+      if (IsModulo(node)) {
+        Expression(kids[0], kMultiplicative);
+        out.Put(" mod ");
+        return Expression(kids[1], static_cast<Level>(kMultiplicative + 1));
+      }
       out.Put(Name(node->index));
       return Arguments(kids, 0);
     case Kind::kInvoke:

@@ -45,6 +45,7 @@ class FunctionPrinter {
   std::string Name(uint32_t literal) const;
   std::optional<std::string_view> Symbol(const Node* node) const;
   bool IsArrayClass(const Node* node) const;
+  bool IsModulo(const Node* node) const;
   bool IsSimple(const Node* node) const;
   Level LevelOf(const Node* node) const;
 

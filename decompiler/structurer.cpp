@@ -119,11 +119,9 @@ bool Structurer::Recover(Block& body, std::string& reason) {
     if (used[i] != 1) ok = Fail("the instruction at pc %u is not used exactly once", code[i].pc);
   }
   // The function's value is that of its last expression.
-  if (ok && !body.empty() && body.back()->kind == Kind::kReturn) {
-    Node* value = body.back()->kids[0];
-    body.pop_back();
-    body.push_back(value);
-  }
+  size_t last = body.size();
+  while (last > 0 && body[last - 1]->kind == Kind::kUnreachable) --last;
+  if (ok && last > 0 && body[last - 1]->kind == Kind::kReturn) body[last - 1] = body[last - 1]->kids[0];
   reason = why;
   return ok;
 }
@@ -483,11 +481,34 @@ bool Structurer::LoopAt(int32_t& i, Region region, Stack& stack, int nesting) {
   breakTo.pop_back();
   if (!ok) return false;
   if (values.size() != 1) return Fail("the repeat loop ending at pc %u has no condition", code[q].pc);
+  // `x := e` read back at once by the condition is the body's last statement.
+  if (Node* assignment = LeadingAssignment(values[0])) body.push_back(assignment);
   Node* loop = syntax.New(Kind::kRepeat, {values[0]});
   Syntax::AddBlock(loop, std::move(body));
   stack.push_back(loop);
   i = q + 2;
   return true;
+}
+
+// The assignment that a condition evaluates first, taken out of it and
+// replaced there by a read of its variable.
+Node* Structurer::LeadingAssignment(Node* condition) {
+  Node** first = &condition;
+  while (true) {
+    Node* node = *first;
+    if (node->kind == Kind::kAssign) break;
+    bool leftFirst = node->kind == Kind::kOperator || node->kind == Kind::kAref ||
+                     node->kind == Kind::kGetPath || node->kind == Kind::kHasPath ||
+                     node->kind == Kind::kAnd || node->kind == Kind::kOr;
+    if (!leftFirst || node->kids.empty() || !node->kids[0]) return nullptr;
+    first = &node->kids[0];
+  }
+  if (first == &condition) return nullptr;
+  Node* assignment = *first;
+  Node* read = syntax.New(Kind::kVariable);
+  read->variable = assignment->variable;
+  *first = read;
+  return assignment;
 }
 
 bool Structurer::Break(int32_t i, Block& out, Stack& stack) {

@@ -56,6 +56,7 @@ class Structurer {
                    const Variable* result, const Variable* index);
   bool Try(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
   bool Break(int32_t i, Block& out, Stack& stack);
+  Node* LeadingAssignment(Node* condition);
 
   // Helpers for matching the compiler's shapes.
   bool Is(int32_t i, Op op) const;

@@ -1,0 +1,231 @@
+// Hand-built functions, one for each form the compiler emits, in both
+// function formats: their bytes, disassembly and source against a golden file.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "decompiler/decompiler.h"
+#include "decompiler/source_text.h"
+#include "decompiler/value_source.h"
+#include "reader/heap_tree.h"
+#include "reader/laid_out.h"
+#include "tests/function_builder.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct Case {
+  const char* title;
+  std::vector<FunctionSpec> specs;
+};
+
+const std::vector<std::string> kAbcd = {"a", "b", "c", "d"};
+
+// clang-format off
+const Case kCases[] = {
+    {"constants", {{"f", {}, {}, R"(
+        push-constant 42; push-constant -1; push-constant $a; push-constant nil
+        push-constant true; push-constant @123; push 'Array; make-array 6; return)"}}},
+    {"literals", {{"f", {}, {}, R"(
+        push int:100000; push "a\b"; push real:3.5; push 'sym; push 'odd name
+        push array:1,2; push frame:a=1,b=2; push 'Array; make-array 7; return)"}}},
+    {"arithmetic", {{"f", kAbcd, {}, R"(
+        get-var 3; get-var 4; get-var 5; freq-func multiply; freq-func add
+        get-var 6; push-constant 2; freq-func div; freq-func subtract
+        get-var 3; get-var 4; freq-func add; get-var 5; freq-func multiply
+        get-var 3; get-var 4; get-var 5; freq-func subtract; freq-func subtract
+        get-var 3; get-var 4; freq-func divide
+        push-constant 0; get-var 3; freq-func subtract
+        get-var 3; get-var 4; push 'mod; call 2
+        push 'Array; make-array 6; return)"}}},
+    {"comparisons and not", {{"f", kAbcd, {}, R"(
+        get-var 3; get-var 4; freq-func equals; get-var 3; get-var 4; freq-func not-equals
+        get-var 3; get-var 4; freq-func less-than; get-var 3; get-var 4; freq-func greater-than
+        get-var 3; get-var 4; freq-func less-or-equal; get-var 3; get-var 4; freq-func greater-or-equal
+        get-var 3; freq-func not; get-var 3; get-var 4; freq-func equals; freq-func not
+        push 'Array; make-array 8; return)"}}},
+    {"strings", {{"f", kAbcd, {}, R"(
+        get-var 3; get-var 4; push " "; get-var 5; push 'Array; make-array 4; freq-func stringer
+        set-var 7
+        get-var 3; push "!"; push 'Array; make-array 2; freq-func stringer; return)", {}}}},
+    {"calls and sends", {{"f", kAbcd, {}, R"(
+        get-var 3; get-var 4; push 'f; call 2; pop
+        get-var 4; get-var 3; invoke 1; pop
+        get-var 3; push-self; push 'msg; send 1; pop
+        get-var 3; push-self; push 'msg; send-if-defined 1; pop
+        get-var 4; get-var 5; get-var 3; push 'msg; send 2; pop
+        get-var 3; push 'msg; send-if-defined 0; pop
+        get-var 3; push 'msg; resend 1; pop
+        push 'msg; resend-if-defined 0; return)"}}},
+    {"constructors", {{"f", {"x"}, {}, R"(
+        get-var 3; push-constant 2; push map:a,b; make-frame 2
+        get-var 3; push-constant 2; push 'Array; make-array 2
+        get-var 3; push-constant 2; push 'cls; make-array 2
+        get-var 3; push 'Array; make-array sized
+        push 'Array; make-array 4; return)"}}},
+    {"paths", {{"f", kAbcd, {}, R"(
+        get-var 3; push 'b; get-path 1
+        get-var 3; push 'b; get-path 1; push 'c; get-path 1
+        get-var 3; get-var 4; get-path 1
+        get-var 3; get-var 4; freq-func aref
+        get-var 3; push 'b; freq-func has-path
+        push-self; push 'slot; get-path 1
+        push 'Array; make-array 6; return)"}}},
+    {"assignments", {{"f", kAbcd, {"x"}, R"(
+        get-var 3; push 'b; get-var 5; set-path 0
+        get-var 3; push 'b; get-path 1; push 'c; get-var 6; set-path 0
+        get-var 3; get-var 4; get-var 5; freq-func set-aref; pop
+        get-var 3; set-var 7
+        get-var 4; push-constant 1; freq-func add; find-and-set-var 'global
+        get-var 3; get-var 4; set-var 7; get-var 7; push 'f; call 2; pop
+        get-var 3; push 'b; get-var 5; set-path 1; return)"}}},
+    {"begin, return and unreachable code", {{"f", {"a"}, {}, R"(
+        get-var 3; branch-if-false L1; get-var 3; return; pop
+    L1: push 'g; call 0; pop; push-constant 1; return
+        push-constant 2; return)"}}},
+    {"functions and closures", {
+        {"f", {"a"}, {"x"}, R"(
+            push fn:inner; set-lex-scope; set-var 4
+            get-var 3; get-var 4; invoke 1; pop
+            push fn:inner; return)"},
+        {"inner", {"y"}, {}, "get-var 3; push-constant 1; freq-func add; return"}}},
+    {"if then else", {{"f", kAbcd, {}, R"(
+        get-var 3; branch-if-false L1; get-var 4; branch L2
+    L1: get-var 5
+    L2: set-var 6
+        get-var 3; branch-if-false L3; push 'g; call 0; pop; get-var 4; branch L4
+    L3: push-constant nil
+    L4: set-var 6
+        get-var 3; branch-if-false L5; push 'g; call 0; pop
+    L5: get-var 3; branch-if-false L6; get-var 4; branch-if-false L6; push 'h; call 0; pop; branch L6
+    L6: get-var 6; return)"}}},
+    {"and, or", {{"f", kAbcd, {}, R"(
+        get-var 3; branch-if-false L1; get-var 4; branch L2
+    L1: push-constant nil
+    L2: get-var 3; branch-if-true L3; get-var 4; branch L4
+    L3: push-constant true
+    L4: push 'Array; make-array 2; return)"}}},
+    {"else if chain", {{"f", {"a"}, {}, R"(
+        get-var 3; push-constant 0; freq-func equals; branch-if-false L1; push "zero"; branch L9
+    L1: get-var 3; push-constant 1; freq-func equals; branch-if-false L2; push "one"; branch L9
+    L2: push "many"
+    L9: return)"}}},
+    {"for", {{"f", {"n"}, {"i", "i|limit", "i|incr"}, R"(
+        push-constant 1; set-var 4; get-var 3; set-var 5; push-constant 1; set-var 6
+        get-var 6; get-var 4; branch TEST
+    TOP: get-var 4; push 'Print; call 1; pop
+        get-var 6; incr-var 4
+    TEST: get-var 5; branch-if-loop-not-done TOP
+        push-constant nil; pop
+        get-var 3; set-var 4; push-constant 0; set-var 5; push-constant -2; set-var 6
+        get-var 6; get-var 4; branch TEST2
+    TOP2: get-var 4; push 'Print; call 1; pop
+        get-var 6; incr-var 4
+    TEST2: get-var 5; branch-if-loop-not-done TOP2
+        push-constant nil; return)"}}},
+    {"while and repeat", {{"f", {"a"}, {}, R"(
+        branch TEST
+    TOP: get-var 3; push-constant 1; freq-func subtract; set-var 3
+    TEST: get-var 3; push-constant 0; freq-func greater-than; branch-if-true TOP
+        push-constant nil; pop
+    TOP2: get-var 3; push-constant 1; freq-func add; set-var 3
+        get-var 3; push-constant 10; freq-func greater-or-equal; branch-if-false TOP2
+        push-constant nil; return)"}}},
+    {"loop and break", {{"f", {"a"}, {}, R"(
+    TOP: get-var 3; push-constant 10; freq-func greater-than; branch-if-false ELSE
+        get-var 3; branch END; branch ENDIF
+    ELSE: get-var 3; push-constant 1; freq-func add; set-var 3; get-var 3
+    ENDIF: pop; branch TOP
+    END: return)"}}},
+    {"foreach", {{"f", {"obj"}, {"k", "v", "kv|iter"}, R"(
+        get-var 3; push-constant nil; freq-func new-iterator; set-var 6; branch TEST
+    TOP: get-var 6; push-constant 1; freq-func aref; set-var 5
+        get-var 6; push-constant 0; freq-func aref; set-var 4
+        get-var 4; get-var 5; push 'Print; call 2; pop
+        get-var 6; iter-next
+    TEST: get-var 6; iter-done; branch-if-false TOP
+        push-constant nil; push-constant nil; set-var 6; pop
+        get-var 3; push-constant true; freq-func new-iterator; set-var 6; branch TEST2
+    TOP2: get-var 6; push-constant 1; freq-func aref; set-var 5
+        get-var 5; push-constant nil; freq-func equals; branch-if-false SKIP; push-constant nil; branch OUT; pop
+    SKIP: get-var 6; iter-next
+    TEST2: get-var 6; iter-done; branch-if-false TOP2
+        push-constant nil
+    OUT: push-constant nil; set-var 6; return)"}}},
+    {"foreach collect", {{"f", {"obj"}, {"v", "v|iter", "v|index", "v|result"}, R"(
+        get-var 3; push-constant nil; freq-func new-iterator; set-var 5
+        get-var 5; push-constant 5; freq-func aref; push 'Array; make-array sized; set-var 7
+        push-constant 0; set-var 6; branch TEST
+    TOP: get-var 5; push-constant 1; freq-func aref; set-var 4
+        get-var 7; get-var 6; get-var 4; push-constant 1; freq-func add; freq-func set-aref; pop
+        push-constant 1; incr-var 6; pop; pop
+        get-var 5; iter-next
+    TEST: get-var 5; iter-done; branch-if-false TOP
+        branch END; set-var 7; pop; pop
+    END: get-var 7; push-constant nil; set-var 7; push-constant nil; set-var 5; return)"}}},
+    {"try and onexception", {{"f", {"a"}, {}, R"(
+        push 'evt.ex.fr; push-constant pc:H1; push 'evt.ex; push-constant pc:H2; new-handlers 2
+        get-var 3; push 'Risky; call 1; pop
+        pop-handlers; branch END
+    H1: push "frame"; push 'Print; call 1; pop; branch PH
+    H2: push 'CurrentException; call 0; push 'Print; call 1; pop
+    PH: pop-handlers
+    END: push 'evt.ex; push-constant pc:H3; new-handlers 1
+        get-var 3; push 'Risky; call 1
+        pop-handlers; branch END2
+    H3: push-constant nil
+        pop-handlers
+    END2: return)"}}},
+};
+// clang-format on
+
+struct Decompiled {
+  std::string bytes, disassembly, source, notes;
+};
+
+Decompiled DecompileFirst(const Built& built) {
+  Faults faults("", nullptr);
+  LaidOut package(std::vector<uint8_t>(built.bytes.begin(), built.bytes.end()), faults);
+  package.heap.Check();
+  HeapTree tree(package.heap);
+  PrintedValue root = tree.Root(package.heap.Roots().at(0).offset);
+  Decompiler function(tree, tree.Element(root.object, 0));
+  Decompiled out;
+  const FunctionFrame& frame = function.Function();
+  char hex[4];
+  for (size_t k = 0; k < frame.codeLength; ++k) {
+    std::snprintf(hex, sizeof hex, k % 16 == 15 ? "%02x\n" : "%02x ", frame.code[k]);
+    out.bytes += hex;
+  }
+  for (const Instruction& ins : function.Code()) out.disassembly += function.Disassembly(ins) + "\n";
+  SourceText text;
+  ValueSource values(tree);
+  function.Print(text, values, 0);
+  out.source = text.Text() + "\n";
+  for (const std::string& note : function.Notes()) out.notes += note + "\n";
+  EXPECT_FALSE(faults.Any());
+  return out;
+}
+
+}  // namespace
+
+TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
+  std::string all;
+  for (const Case& c : kCases) {
+    Decompiled nos1 = DecompileFirst(FunctionPackage(c.specs, true));
+    Decompiled nos2 = DecompileFirst(FunctionPackage(c.specs, false));
+    EXPECT_EQ(nos1.notes, "") << c.title;
+    EXPECT_EQ(nos2.notes, "") << c.title;
+    EXPECT_EQ(nos1.source, nos2.source) << c.title;
+    EXPECT_EQ(nos1.disassembly, nos2.disassembly) << c.title;
+    all += std::string("== ") + c.title + "\n" + nos1.bytes + (nos1.bytes.back() == '\n' ? "" : "\n") +
+           "--\n" + nos1.disassembly + "--\n" + nos1.source;
+    // Without names, arguments and locals are numbered.
+    Decompiled unnamed = DecompileFirst(FunctionPackage(c.specs, false, false));
+    EXPECT_EQ(unnamed.notes, "") << c.title;
+  }
+  std::string golden = ReadFile(GOLDEN_DIR "/functions.txt");
+  if (all != golden) WriteFile("functions.actual", all);
+  EXPECT_EQ(all, golden) << "the output is in functions.actual";
+}
