@@ -229,3 +229,43 @@ TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
   if (all != golden) WriteFile("functions.actual", all);
   EXPECT_EQ(all, golden) << "the output is in functions.actual";
 }
+
+namespace {
+std::string Repeat(std::string piece, size_t times) {
+  std::string all;
+  for (size_t k = 0; k < times; ++k) all += piece;
+  return all;
+}
+}  // namespace
+
+// Bytecode that cannot be read is no fault of the package: the function gets
+// a note and its disassembly, in bounded time and memory.
+TEST(DecompilerTest, BrokenCodeGetsANoteNotAFault) {
+  const std::pair<std::string, const char*> kRows[] = {
+      {std::string("\x27\x00\x08\x6f\x00\x01\x02", 7), "leads to pc 1, where no instruction starts"},
+      {std::string("\x00\x02", 2), "pop at pc 0 takes 1 values from a stack that holds 0"},
+      {std::string("\x02", 1), "return at pc 0 takes 1 values from a stack that holds 0"},
+      {std::string("\x7b\x6f\x00\x05\x24\x24\x22\x02", 8), "deep at pc 5 on one path"},
+      {std::string("\x08\x02", 2), "the byte 0x08 at pc 0 is an undefined opcode"},
+      {std::string("\x27\x00", 2), "cut short by the end of the code"},
+      {std::string("\x24", 1), "the code runs past its end after pc 0"},
+      {std::string("\x1d\x02", 2), "push at pc 0 names literal 5 of 0"},
+      {std::string("\xc7\x00\x19\x02", 4), "freq-func 25 at pc 0 names no built-in function"},
+      // Expressions nested 10,000 deep, and a megabyte of statements.
+      {Repeat("\x7b", 10000) + Repeat("\xc0", 9999) + "\x02", "nest more than 200 deep"},
+      {Repeat(std::string("\x7b\x00", 2), 1 << 19) + "\x22\x02", nullptr},
+  };
+  for (const auto& [bytes, note] : kRows) {
+    FunctionSpec spec{"f", {"a"}, {}, "", {}, bytes};
+    Built built = FunctionPackage({spec}, false);
+    Decompiled result = DecompileFirst(built);
+    if (note) {
+      EXPECT_NE(result.notes.find(note), std::string::npos) << note << ": " << result.notes;
+      EXPECT_EQ(result.source.rfind("nil /* ", 0), 0u) << result.source.substr(0, 200);
+    } else {
+      EXPECT_EQ(result.notes, "");
+    }
+    Inspection report = InspectBytes(built.bytes);
+    EXPECT_EQ(report.status, 0) << report.err;
+  }
+}

@@ -237,7 +237,7 @@ class Assembler {
 std::string Function(const FunctionSpec& spec, bool nos1, bool names, Objects& objects,
                      const std::map<std::string, std::string>& functions) {
   Assembler assembler(objects, functions);
-  std::string bytes = assembler.Bytes(spec.code);
+  std::string bytes = spec.bytes.empty() ? assembler.Bytes(spec.code) : spec.bytes;
   std::string instructions = objects.New({"", 0x40, {objects.Sym("instructions")}, bytes});
   std::variant<uint32_t, std::string> literals = 2u;
   if (!assembler.literals.empty()) {
@@ -283,10 +283,4 @@ Built FunctionPackage(const std::vector<FunctionSpec>& specs, bool nos1, bool na
   }
   objects.list[0].refs[1] = Function(specs[0], nos1, names, objects, functions);
   return BuildPackage({{0x81, nos1 ? 8u : 4u, objects.list, ""}}, false);
-}
-
-std::string Assemble(const std::string& code) {
-  Objects objects;
-  std::map<std::string, std::string> none;
-  return Assembler(objects, none).Bytes(code);
 }

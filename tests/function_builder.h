@@ -19,12 +19,11 @@ struct FunctionSpec {
   std::string code;
   // Newton OS 2: variables in the argFrame, reached by name.
   std::vector<std::string> captured;
+  // The instructions as they are, in place of `code`, for broken ones.
+  std::string bytes;
 };
 
 // A package whose one part's root array holds the function `specs[0]`, in
 // the Newton OS 1 format (argFrame names) or the Newton OS 2 one
 // (DebuggerInfo names, or none); the other specs are functions it may push.
 Built FunctionPackage(const std::vector<FunctionSpec>& specs, bool nos1, bool names = true);
-
-// The bytes of assembled code, for corruption cases.
-std::string Assemble(const std::string& code);
