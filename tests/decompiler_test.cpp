@@ -212,7 +212,9 @@ Decompiled DecompileFirst(const Built& built) {
 
 TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
   std::string all;
+  SourceChecks parses;
   for (const Case& c : kCases) {
+    parses.Add(FunctionPackage(c.specs, true).bytes);
     Decompiled nos1 = DecompileFirst(FunctionPackage(c.specs, true));
     Decompiled nos2 = DecompileFirst(FunctionPackage(c.specs, false));
     EXPECT_EQ(nos1.notes, "") << c.title;
@@ -225,6 +227,7 @@ TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
     Decompiled unnamed = DecompileFirst(FunctionPackage(c.specs, false, false));
     EXPECT_EQ(unnamed.notes, "") << c.title;
   }
+  parses.Run();
   std::string golden = ReadFile(GOLDEN_DIR "/functions.txt");
   if (all != golden) WriteFile("functions.actual", all);
   EXPECT_EQ(all, golden) << "the output is in functions.actual";

@@ -57,6 +57,13 @@ TEST(InspectTest, MultiPartPackageReadsWithoutFault) {
   EXPECT_EQ(report.out, ReadFile(GOLDEN_DIR "/multipart.report"));
   EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kTree).out,
             ReadFile(GOLDEN_DIR "/multipart.tree"));
+  // Both NewtonScript parts, shared and cyclic values, as one piece of source.
+  Inspection source = InspectBytes(built.bytes, InspectMode::kSource);
+  if (source.out != ReadFile(GOLDEN_DIR "/multipart.ns")) WriteFile("multipart.actual", source.out);
+  EXPECT_EQ(source.out, ReadFile(GOLDEN_DIR "/multipart.ns")) << "the output is in multipart.actual";
+  SourceChecks parses;
+  parses.Add(built.bytes);
+  parses.Run();
 }
 
 namespace {

@@ -123,3 +123,18 @@ void JsonChecks::Run() {
   ToolResult result = RunTool(PYTHON_PATH, dir.Path(), {CHECK_JSON_SCRIPT, dir.Path()}, "python3");
   EXPECT_EQ(result.status, 0) << result.out << result.err;
 }
+
+void SourceChecks::Add(const std::string& bytes) {
+  files.push_back(dir / (std::to_string(files.size()) + ".ns"));
+  Inspection source = InspectBytes(bytes, InspectMode::kSource);
+  EXPECT_EQ(source.status, 0) << source.err;
+  WriteFile(files.back(), source.out);
+}
+
+void SourceChecks::Run() {
+  if (!*PYTHON_PATH) GTEST_SKIP() << "Python 3 was not found: the source is not parsed";
+  std::vector<std::string> args = {CHECK_NEWTONSCRIPT_SCRIPT};
+  args.insert(args.end(), files.begin(), files.end());
+  ToolResult result = RunTool(PYTHON_PATH, dir.Path(), args, "python3");
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+}

@@ -72,5 +72,17 @@ class JsonChecks {
   int count = 0;
 };
 
+// pkginspect's --source for packages, parsed as NewtonScript by
+// tests/scripts/check_newtonscript.py.
+class SourceChecks {
+ public:
+  void Add(const std::string& bytes);
+  void Run();
+
+ private:
+  TempDir dir;
+  std::vector<std::string> files;
+};
+
 // Whether the tools under test run through a wrapper (such as wine).
 inline bool IsWrapped() { return *TOOL_WRAPPER != '\0'; }

@@ -138,7 +138,7 @@ void RunScenario(const Scenario& s) {
 const std::vector<std::string> kScript = {"out.pkg", "Bad:SIG", "contents.script"};
 const std::vector<std::string> kEmpty = {"out.pkg", "Bad:SIG", "empty.script"};
 const std::string kDumpStart = "[\n    {\n";
-const std::string kInspectUsage = "usage: pkginspect [--tree | --json] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n";
+const std::string kInspectUsage = "usage: pkginspect [--tree | --json | --source] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n";
 
 }  // namespace
 
@@ -175,7 +175,7 @@ TEST(ToolTest, Scenarios) {
       {"output device full", {.args = {"/dev/full", "Bad:SIG", "empty.script"}, .outHas = {kDumpStart}, .err = "Couldn't write [/dev/full]: No space left on device\n", .device = "/dev/full", .native = true}},
       {"pkginspect: wrong arguments",
        {.args = {"--tree"}, .status = 2, .err = kInspectUsage, .inspect = true}},
-      {"pkginspect: --help on standard output", {.args = {"--help"}, .status = 0, .outHas = {"usage: pkginspect [--tree | --json] PACKAGE...\n", "\n  --json ", "\n  --version "}, .inspect = true}},
+      {"pkginspect: --help on standard output", {.args = {"--help"}, .status = 0, .outHas = {"usage: pkginspect [--tree | --json | --source] PACKAGE...\n", "\n  --json ", "\n  --version "}, .inspect = true}},
       {"pkginspect: --version", {.args = {"--version"}, .status = 0, .out = "pkginspect " PKGEMBED_VERSION "\n", .inspect = true}},
       {"pkginspect: an unknown option", {.args = {"--trees", "demo.pkg"}, .status = 2, .err = kInspectUsage, .inspect = true}},
       {"pkginspect: two modes", {.args = {"--tree", "--json", "demo.pkg"}, .status = 2, .err = kInspectUsage, .inspect = true}},
@@ -183,6 +183,9 @@ TEST(ToolTest, Scenarios) {
        {.args = {"--tree", "demo.pkg", "no.pkg", "data.bin"}, .status = 2,
         .outHas = {"==> demo.pkg <==\n[\n", "]\n\n==> no.pkg <==\n\n==> data.bin <==\n"},
         .err = "pkginspect: cannot read no.pkg: No such file or directory\ndata.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},
+      {"pkginspect: --source of several packages, each under a comment that keeps it NewtonScript",
+       {.args = {"--source", "demo.pkg", "demo.pkg"}, .status = 0,
+        .outHas = {"// ==> demo.pkg <==\n// part 0\n[\n", "\n\n// ==> demo.pkg <==\n", "        installScript: func(arg1)\n"}, .inspect = true}},
       {"pkginspect: one package, no header line", {.args = {"--tree", "demo.pkg"}, .status = 0, .outGolden = "empty_script.dump", .inspect = true}},
       {"pkginspect: standard input, and -- before a name that starts with -",
        {.args = {"--json", "--", "-", "-demo.pkg"}, .status = 2,
