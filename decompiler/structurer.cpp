@@ -188,6 +188,10 @@ bool Structurer::Step(int32_t& i, Region region, Block& out, Stack& stack, int n
     if (!claimed[q]) return LoopAt(i, region, stack, nesting);
   }
   const Instruction& ins = code[i];
+  // The flow allows it, but a structure's code takes only values of its own.
+  if (static_cast<int>(stack.size()) < std::max(ins.Pops(), ins.op == Op::kReturn ? 1 : 0)) {
+    return Fail("the instruction at pc %u takes a value from outside its structure", ins.pc);
+  }
   switch (ins.op) {
     case Op::kSetVar: case Op::kFindAndSetVar:
       return Store(i, region, out, stack);

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a package file, in each of pkginspect's modes (the
-// report draws bitmaps, the JSON lists their pixels).
+// report draws bitmaps and decompiles functions, the JSON lists pixels and
+// instructions, --source writes every value).
 // Whatever the bytes, a run must end with status 0 or 1; a crash, sanitizer
 // report, hang, assertion (which exits) or runaway allocation is a finding.
 
@@ -12,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* sink = std::fopen("/dev/null", "w");
   for (InspectMode mode : {InspectMode::kReport, InspectMode::kTree, InspectMode::kJson,
-                           InspectMode::kExtract}) {
+                           InspectMode::kSource, InspectMode::kExtract}) {
     InspectRequest request{mode, "fuzz.pkg", "_ExportTable[0].objects[0].greeting", "/dev/null"};
     int status = Inspect(request, std::vector<uint8_t>(data, data + size), sink, sink);
     if (status != 0 && status != 1) std::abort();

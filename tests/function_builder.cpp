@@ -118,6 +118,7 @@ class Assembler {
     return bytes;
   }
   std::vector<std::variant<uint32_t, std::string>> literals;
+  void AddLiteral(const std::string& text) { Literal(text); }
 
  private:
   static bool Wide(const Line& line) {
@@ -237,6 +238,7 @@ class Assembler {
 std::string Function(const FunctionSpec& spec, bool nos1, bool names, Objects& objects,
                      const std::map<std::string, std::string>& functions) {
   Assembler assembler(objects, functions);
+  for (const std::string& literal : spec.literals) assembler.AddLiteral(literal);
   std::string bytes = spec.bytes.empty() ? assembler.Bytes(spec.code) : spec.bytes;
   std::string instructions = objects.New({"", 0x40, {objects.Sym("instructions")}, bytes});
   std::variant<uint32_t, std::string> literals = 2u;

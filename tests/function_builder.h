@@ -21,6 +21,8 @@ struct FunctionSpec {
   std::vector<std::string> captured;
   // The instructions as they are, in place of `code`, for broken ones.
   std::string bytes;
+  // Literals put first, as operands of push would give them.
+  std::vector<std::string> literals;
 };
 
 // A package whose one part's root array holds the function `specs[0]`, in
