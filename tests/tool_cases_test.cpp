@@ -186,6 +186,14 @@ TEST(ToolTest, Scenarios) {
       {"pkginspect: --source of several packages, each under a comment that keeps it NewtonScript",
        {.args = {"--source", "demo.pkg", "demo.pkg"}, .status = 0,
         .outHas = {"// ==> demo.pkg <==\n// part 0\n[\n", "\n\n// ==> demo.pkg <==\n", "        installScript: func(arg1)\n"}, .inspect = true}},
+      {"pkginspect: the report shows pkgembed's code blocks and a native function's stand-in as source",
+       {.args = {"demo.pkg"}, .script = "makeSlot answer asmCode 0 data.bin", .status = 0,
+        .outHas = {"        installScript: \n            func(arg1)\n            begin\n                local local1;\n"
+                   "                local1 := EnsureInternal({removeScript: arg1.devRemoveScript});\n"
+                   "                arg1:devInstallScript(arg1, local1);\n                local1\n            end\n",
+                   "        devInstallScript: \n            func(arg1, arg2) nil\n",
+                   "        devRemoveScript: \n            func(arg1) nil\n",
+                   "bcFunc: \n                                            func() nil\n"}, .inspect = true}},
       {"pkginspect: one package, no header line", {.args = {"--tree", "demo.pkg"}, .status = 0, .outGolden = "empty_script.dump", .inspect = true}},
       {"pkginspect: standard input, and -- before a name that starts with -",
        {.args = {"--json", "--", "-", "-demo.pkg"}, .status = 2,
