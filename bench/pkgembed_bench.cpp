@@ -5,9 +5,12 @@
 // second pkgembed (an earlier build), each case times it too, in the same
 // rounds, and prints the median ratio of the two.
 //
-//   pkgembed_bench [RUNS] [PKGEMBED [BASELINE]]
+//   pkgembed_bench [RUNS] [PKGEMBED [BASELINE [PKGINSPECT_BASELINE]]]
 //
-// A last case times pkginspect --json over 1,000 packages against cat.
+// The last cases time pkginspect over 1,000 packages against cat: --json over
+// packages that pkgembed wrote, then the report, --json and --source over
+// packages shaped like real applications (80 functions each). Given a second
+// pkginspect (an earlier build), the report is timed against it too.
 //
 // The inputs are generated in a scratch directory under /tmp, removed at the
 // end. Nothing here fails: the figures are for people to read.
@@ -254,6 +257,26 @@ int main(int argc, char** argv) {
     catPackages.argv.push_back(package);
   }
   Print("(g) pkginspect --json, 1,000 pkgs", Compare(json, catPackages, runs), "ratio <= 5");
+
+  std::string shaped = dir + "/shaped";
+  std::filesystem::create_directory(shaped);
+  Time({{GENERATOR_PATH, shaped, "1000"}});
+  Command catShaped{{"cat"}, "/dev/null", dir + "/ref.out"};
+  for (int i = 0; i < 1000; ++i) catShaped.argv.push_back(shaped + "/" + Numbered("p", i) + ".pkg");
+  auto inspect = [&](const char* mode) {
+    Command command = catShaped;
+    command.argv[0] = PKGINSPECT_PATH;
+    if (*mode) command.argv.insert(command.argv.begin() + 1, mode);
+    command.output = dir + "/inspect.out";
+    return command;
+  };
+  std::string inspectBaseline = argc > 4 ? argv[4] : "";
+  Print("(h) report, 1,000 app-shaped pkgs", Compare(inspect(""), catShaped, runs, inspectBaseline),
+        "no slower than before functions were decompiled: <= 1.5 x that baseline");
+  Print("(i) --json, 1,000 app-shaped pkgs", Compare(inspect("--json"), catShaped, runs),
+        "ratio <= 10 with functions in it");
+  Print("(j) --source, 1,000 app-shaped pkgs", Compare(inspect("--source"), catShaped, runs),
+        "ratio <= 10");
 
   std::filesystem::remove_all(dir);
   return 0;

@@ -97,9 +97,9 @@ void Part(JsonWriter& json, const PartEntry& part, const Directory& d, const Fil
 
 void PrintJson(const char* package, const Directory& directory, const FileBytes& file,
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
-               uint64_t longest, FILE* out) {
+               uint64_t longest, bool functions, FILE* out) {
   JsonWriter json(out);
-  JsonValues values(tree, json, std::min(longest, ListingLimit(file)));
+  JsonValues values(tree, json, std::min(longest, ListingLimit(file)), functions);
   json.BeginObject();
   Member(json, "file", package);
   Header(json, directory, file);

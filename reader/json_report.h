@@ -16,7 +16,7 @@ class HeapTree;
 // Values past `longest` bytes, or past the listing's bound, are null.
 void PrintJson(const char* package, const Directory& directory, const FileBytes& file,
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
-               uint64_t longest, FILE* out);
+               uint64_t longest, bool functions, FILE* out);
 
 // The line for a file that could not be read at all.
 void PrintJsonError(const char* package, const char* error, FILE* out);

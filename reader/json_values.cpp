@@ -148,19 +148,20 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   }
   json.EndObject();
   OffsetMember(frame.offset);
-  if (IsFunctionFrame(tree, frame) && !cut) Function(frame);
+  if (functions && IsFunctionFrame(tree, frame) && !cut) {
+    json.Key("function");
+    FunctionJson(tree, json, frame, false);
+  }
   json.EndObject();
 }
 
-// What a NewtonScript function does: its instructions, and its source.
-void JsonValues::Function(const PrintedValue& frame) {
+void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly) {
   Decompiler function(tree, frame);
   auto names = [&](const std::vector<std::string>& list) {
     json.BeginArray();
     for (const std::string& name : list) json.String(Latin1ToUtf8(name));
     json.EndArray();
   };
-  json.Key("function");
   json.BeginObject();
   json.Key("format");
   json.String(function.Function().format == FunctionFrame::kNos1 ? "nos1" : "nos2");
@@ -185,6 +186,12 @@ void JsonValues::Function(const PrintedValue& frame) {
   json.String(text.Text());
   json.Key("notes");
   names(function.Notes());
+  if (disassembly) {
+    json.Key("disassembly");
+    json.BeginArray();
+    for (const Instruction& ins : function.Code()) json.String(Latin1ToUtf8(function.Disassembly(ins)));
+    json.EndArray();
+  }
   json.EndObject();
 }
 

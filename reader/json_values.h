@@ -18,8 +18,10 @@ class HeapTree;
 // then says so).
 class JsonValues {
  public:
-  JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit)
-      : tree(tree), json(json), limit(limit) {}
+  // Without `functions`, function frames are written without their
+  // "function" member, for a caller that asks for each when it needs it.
+  JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit, bool functions = true)
+      : tree(tree), json(json), limit(limit), functions(functions) {}
   // `frame` is the frame whose slot the value is, if it is one.
   void Value(const PrintedValue& value, int depth, const void* frame = nullptr);
   bool IsCut() const { return cut; }
@@ -30,7 +32,6 @@ class JsonValues {
   void Array(const PrintedValue& array, int depth);
   void ArrayClass(const PrintedValue& arrayClass, int depth);
   void Frame(const PrintedValue& frame, int depth);
-  void Function(const PrintedValue& frame);
   void Binary(const PrintedValue& binary, const void* frame);
   void BitmapRows(const Bitmap& bitmap);
   void OffsetMember(int64_t offset);
@@ -38,5 +39,11 @@ class JsonValues {
   HeapTree& tree;
   JsonWriter& json;
   uint64_t limit;
+  bool functions;
   bool cut = false;
 };
+
+// A NewtonScript function's format, names, instructions, source and notes as
+// one JSON object; with `disassembly`, also each instruction as a line of
+// text with what its operand refers to.
+void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly);

@@ -15,7 +15,10 @@
 #include "reader/file_bytes.h"
 #include "reader/heap.h"
 #include "reader/heap_tree.h"
+#include "decompiler/function_frame.h"
 #include "reader/json_report.h"
+#include "reader/json_values.h"
+#include "reader/json_writer.h"
 #include "reader/laid_out.h"
 #include "reader/report.h"
 #include "objects/errors.h"
@@ -156,7 +159,8 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
       PrintSource(heap, tree, out);
       break;
     case InspectMode::kJson:
-      PrintJson(request.package, directory, file, heap, tree, found, request.longestJson, out);
+      PrintJson(request.package, directory, file, heap, tree, found, request.longestJson,
+                request.functions, out);
       break;
     case InspectMode::kExtract:
       extracted = Extract(request, heap, tree, err);
@@ -174,6 +178,24 @@ bool FindBinary(std::vector<uint8_t> bytes, uint64_t object, uint64_t& start, ui
   if (target.fault != Heap::Fault::kNone || heap.Flags(object) != Heap::kBinary) return false;
   start = object + 12;
   length = heap.Size(object) - 12;
+  return true;
+}
+
+bool InspectFunction(std::vector<uint8_t> bytes, uint64_t frame, FILE* out) {
+  Faults faults("", nullptr);
+  LaidOut package(std::move(bytes), faults);
+  Heap& heap = package.heap;
+  heap.Check();
+  if (frame >= UINT32_MAX) return false;
+  Heap::Target target = heap.Resolve(static_cast<uint32_t>(frame + 1));
+  if (target.fault != Heap::Fault::kNone || heap.Flags(frame) != Heap::kFrame) return false;
+  HeapTree tree(heap);
+  PrintedValue value{PrintedValue::kFrame, static_cast<uint32_t>(frame + 1), package.file.At(frame),
+           static_cast<int64_t>(frame)};
+  if (!IsFunctionFrame(tree, value)) return false;
+  JsonWriter json(out);
+  FunctionJson(tree, json, value, true);
+  json.EndLine();
   return true;
 }
 

@@ -65,34 +65,6 @@ std::string Utf16(const std::string& text) {
   return units;
 }
 
-// Builds the objects of one package: symbols and literals shared by label.
-class Objects {
- public:
-  std::vector<Obj> list;
-
-  std::string Sym(const std::string& name) {
-    std::string label = "sym " + name;
-    if (!made.count(label)) {
-      made[label] = true;
-      list.push_back(Symbol(label, name));
-    }
-    return label;
-  }
-  std::string New(Obj obj) {
-    obj.label = "obj " + std::to_string(list.size());
-    list.push_back(obj);
-    return list.back().label;
-  }
-  std::string Map(const std::vector<std::string>& names, uint32_t flags) {
-    Obj map{"", 0x41, {flags << 2, 2u}, ""};
-    for (const std::string& name : names) map.refs.push_back(Sym(name));
-    return New(map);
-  }
-
- private:
-  std::map<std::string, bool> made;
-};
-
 std::vector<std::string> Split(const std::string& text, char by) {
   std::vector<std::string> parts;
   std::istringstream in(text);
@@ -102,7 +74,7 @@ std::vector<std::string> Split(const std::string& text, char by) {
 
 class Assembler {
  public:
-  Assembler(Objects& objects, const std::map<std::string, std::string>& functions)
+  Assembler(PackageObjects& objects, const std::map<std::string, std::string>& functions)
       : objects(objects), functions(functions) {}
 
   std::string Bytes(const std::string& code) {
@@ -200,7 +172,7 @@ class Assembler {
 
   std::variant<uint32_t, std::string> MakeValue(const std::string& text) {
     if (text[0] == '\'') return objects.Sym(text.substr(1));
-    if (text[0] == '"') return objects.New({"", 0x40, {objects.Sym("string")}, Utf16(text.substr(1, text.size() - 2))});
+    if (text[0] == '"') return objects.String(text.substr(1, text.size() - 2));
     if (text.rfind("int:", 0) == 0) return static_cast<uint32_t>(std::stoi(text.substr(4)) << 2);
     if (text.rfind("fn:", 0) == 0) return functions.at(text.substr(3));
     if (text.rfind("real:", 0) == 0) {
@@ -230,13 +202,55 @@ class Assembler {
     throw std::runtime_error("no literal " + text);
   }
 
-  Objects& objects;
+  PackageObjects& objects;
   const std::map<std::string, std::string>& functions;
   std::map<std::string, std::variant<uint32_t, std::string>> values;
 };
 
-std::string Function(const FunctionSpec& spec, bool nos1, bool names, Objects& objects,
-                     const std::map<std::string, std::string>& functions) {
+}  // namespace
+
+std::string PackageObjects::Sym(const std::string& name) {
+  std::string label = "sym " + name;
+  if (made.insert(label).second) list.push_back(Symbol(label, name));
+  return label;
+}
+
+std::string PackageObjects::New(Obj obj) {
+  obj.label = "obj " + std::to_string(list.size());
+  list.push_back(obj);
+  return list.back().label;
+}
+
+std::string PackageObjects::Map(const std::vector<std::string>& names, uint32_t flags) {
+  Obj map{"", 0x41, {flags << 2, 2u}, ""};
+  for (const std::string& name : names) map.refs.push_back(Sym(name));
+  return New(map);
+}
+
+std::string PackageObjects::String(const std::string& text) {
+  return New({"", 0x40, {Sym("string")}, Utf16(text)});
+}
+
+std::string PackageObjects::Frame(const std::vector<std::pair<std::string, Ref>>& slots) {
+  std::vector<std::string> names;
+  Obj frame{"", 0x43, {0u}, ""};
+  for (const auto& [name, value] : slots) {
+    names.push_back(name);
+    frame.refs.push_back(value);
+  }
+  frame.refs[0] = Map(names, 0);
+  return New(frame);
+}
+
+Built PackageObjects::Package(const std::string& root, bool nos1) {
+  std::vector<Obj> objects = {{"root", 0x41, {2u, root}, ""}};
+  objects.insert(objects.end(), list.begin(), list.end());
+  return BuildPackage({{0x81, nos1 ? 8u : 4u, objects, ""}}, false);
+}
+
+std::string PackageObjects::Function(const FunctionSpec& spec, bool nos1, bool names,
+                                     const std::map<std::string, std::string>& functions) {
+  PackageObjects& objects = *this;
   Assembler assembler(objects, functions);
   for (const std::string& literal : spec.literals) assembler.AddLiteral(literal);
   std::string bytes = spec.bytes.empty() ? assembler.Bytes(spec.code) : spec.bytes;
@@ -273,16 +287,12 @@ std::string Function(const FunctionSpec& spec, bool nos1, bool names, Objects& o
   return objects.New(frame);
 }
 
-}  // namespace
-
 Built FunctionPackage(const std::vector<FunctionSpec>& specs, bool nos1, bool names) {
-  Objects objects;
-  objects.list.push_back({"root", 0x41, {2u, "placeholder"}, ""});
+  PackageObjects objects;
   std::map<std::string, std::string> functions;
   // Nested functions first, so that the first can push them.
   for (size_t k = specs.size(); k-- > 1;) {
-    functions[specs[k].name] = Function(specs[k], nos1, names, objects, functions);
+    functions[specs[k].name] = objects.Function(specs[k], nos1, names, functions);
   }
-  objects.list[0].refs[1] = Function(specs[0], nos1, names, objects, functions);
-  return BuildPackage({{0x81, nos1 ? 8u : 4u, objects.list, ""}}, false);
+  return objects.Package(objects.Function(specs[0], nos1, names, functions), nos1);
 }

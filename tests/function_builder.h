@@ -1,6 +1,9 @@
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "tests/package_builder.h"
@@ -23,6 +26,29 @@ struct FunctionSpec {
   std::string bytes;
   // Literals put first, as operands of push would give them.
   std::vector<std::string> literals;
+};
+
+using Ref = std::variant<uint32_t, std::string>;  // a number, or an object's label
+
+// The objects of one package, symbols made once each.
+class PackageObjects {
+ public:
+  std::string Sym(const std::string& name);
+  std::string New(Obj obj);
+  // A frame map naming `names`, with the flags given.
+  std::string Map(const std::vector<std::string>& names, uint32_t flags);
+  std::string String(const std::string& text);
+  std::string Frame(const std::vector<std::pair<std::string, Ref>>& slots);
+  // A function; `functions` names the function objects that its `fn:` pushes
+  // refer to.
+  std::string Function(const FunctionSpec& spec, bool nos1, bool names,
+                       const std::map<std::string, std::string>& functions = {});
+  // The package whose root array holds `root`.
+  Built Package(const std::string& root, bool nos1);
+
+ private:
+  std::vector<Obj> list;
+  std::set<std::string> made;
 };
 
 // A package whose one part's root array holds the function `specs[0]`, in

@@ -8,7 +8,7 @@ const workerCode = document.getElementById('worker-code').textContent;
 const worker = new Worker(URL.createObjectURL(new Blob([workerCode], { type: 'text/javascript' })));
 
 const opened = [];        // {id, file, bytes, json}, in the order opened
-const binaryRequests = new Map();
+const requests = new Map();  // answers the worker owes, by request number
 let nextRequest = 0;
 let shown = null;
 
@@ -30,13 +30,15 @@ const LONGEST_TEXT = 1000;
 const shortened = (text) =>
   text.length <= LONGEST_TEXT ? text : `${text.slice(0, LONGEST_TEXT)}… (${text.length} characters)`;
 
-function requestBinary(entry, offset) {
+// Asks the worker for a binary's bytes or a function's JSON.
+function ask(kind, entry, offset) {
   return new Promise((resolve) => {
     const request = nextRequest++;
-    binaryRequests.set(request, resolve);
-    worker.postMessage({ kind: 'binary', id: entry.id, offset, request });
+    requests.set(request, resolve);
+    worker.postMessage({ kind, id: entry.id, offset, request });
   });
 }
+const requestBinary = (entry, offset) => ask('binary', entry, offset);
 
 worker.onmessage = (event) => {
   const message = event.data;
@@ -44,9 +46,9 @@ worker.onmessage = (event) => {
     const entry = opened.find((each) => each.id === message.id);
     entry.json = message.json;
     show(entry);
-  } else if (message.kind === 'binary') {
-    binaryRequests.get(message.request)(message.bytes);
-    binaryRequests.delete(message.request);
+  } else {
+    requests.get(message.request)(message.kind === 'binary' ? message.bytes : message.json);
+    requests.delete(message.request);
   }
 };
 
@@ -155,21 +157,83 @@ function renderValue(entry, value, name, budget) {
       for (let i = from; i < to; ++i) into.append(element('div', { className: 'slot' }, renderValue(entry, value.array[i], name, budget)));
     });
   }
-  if ('frame' in value) {
-    const names = Object.keys(value.frame);
-    return container(`{${names.length} slots}`, names.length, budget, (from, to, into) => {
-      if (from === 0) {
-        const icon = iconOf(value.frame);
-        if (icon) into.append(icon);
-      }
-      for (let i = from; i < to; ++i) {
-        const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: shortened(names[i]) + ': ' }));
-        slot.append(renderValue(entry, value.frame[names[i]], names[i], budget));
-        into.append(slot);
-      }
-    });
-  }
+  if ('frame' in value) return isFunction(value.frame) ? renderFunction(entry, value, budget) : renderFrame(entry, value, budget);
   return element('span', { textContent: `<object at ${hex(value.offset)}>` });
+}
+
+function renderFrame(entry, value, budget) {
+  const names = Object.keys(value.frame);
+  return container(`{${names.length} slots}`, names.length, budget, (from, to, into) => {
+    if (from === 0) {
+      const icon = iconOf(value.frame);
+      if (icon) into.append(icon);
+    }
+    for (let i = from; i < to; ++i) {
+      const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: shortened(names[i]) + ': ' }));
+      slot.append(renderValue(entry, value.frame[names[i]], names[i], budget));
+      into.append(slot);
+    }
+  });
+}
+
+const slotNamed = (frame, wanted) => frame[Object.keys(frame).find((key) => key.toLowerCase() === wanted)];
+
+// A NewtonScript function: class 'CodeBlock or the immediate 0x32.
+function isFunction(frame) {
+  const cls = slotNamed(frame, 'class');
+  return cls != null && (cls.immediate === 0x32 || cls.symbol?.toLowerCase() === 'codeblock');
+}
+
+// A function shown as its source, made by the worker when it is first
+// opened, with switches to its instructions and to its frame's slots.
+function renderFunction(entry, value, budget) {
+  const size = slotNamed(value.frame, 'instructions')?.binary?.size;
+  const summary = element('summary', { className: 'function', textContent: `func, ${size ?? '?'} bytes of code` });
+  const details = element('details', { className: 'function' }, summary);
+  let made = false;
+  details.addEventListener('toggle', async () => {
+    if (!details.open || made) return;
+    made = true;
+    const json = await ask('function', entry, value.offset);
+    if (!json) return details.append(element('div', { textContent: 'not a function the reader accepts' }));
+    summary.textContent = `func(${json.args.join(', ')})`;
+    const views = {
+      source: () => element('pre', { className: 'source' }, ...highlighted(json.source)),
+      instructions: () => element('pre', { className: 'instructions', textContent: json.disassembly.join('\n') }),
+      slots: () => renderFrame(entry, value, { nodes: 500 }),
+    };
+    const shown = element('div', { className: 'view' });
+    const bar = element('div', { className: 'views' });
+    for (const [name, make] of Object.entries(views)) {
+      const button = element('button', { type: 'button', textContent: name });
+      button.addEventListener('click', () => {
+        for (const each of bar.children) each.classList.toggle('shown', each === button);
+        shown.replaceChildren(make());
+      });
+      bar.append(button);
+    }
+    for (const note of json.notes) details.append(element('div', { className: 'note', textContent: note }));
+    details.append(bar, shown);
+    bar.firstChild.click();
+  });
+  return details;
+}
+
+// NewtonScript source as spans of text, each with the class of its kind of
+// token; never markup.
+const TOKENS = /(\/\/[^\n]*|\/\*[\s\S]*?\*\/)|("(?:[^"\\]|\\.)*")|('\|(?:[^|\\]|\\.)*\||'[A-Za-z_][\w]*|\$(?:\\u[0-9A-Fa-f]{4}|\\.|.))|(-?\b\d+(?:\.\d*)?(?:e[-+]?\d+)?\b|@\d+)|\b(and|begin|break|by|call|collect|deeply|div|do|else|end|exists|for|foreach|func|if|in|inherited|local|loop|mod|not|onexception|or|repeat|return|self|then|to|try|until|while|with|nil|true)\b/g;
+const TOKEN_CLASSES = ['comment', 'string', 'symbol', 'number', 'keyword'];
+function highlighted(source) {
+  const pieces = [];
+  let at = 0;
+  for (const match of source.matchAll(TOKENS)) {
+    if (match.index > at) pieces.push(source.slice(at, match.index));
+    const kind = TOKEN_CLASSES[match.slice(1).findIndex((group) => group !== undefined)];
+    pieces.push(element('span', { className: kind, textContent: match[0] }));
+    at = match.index + match[0].length;
+  }
+  pieces.push(source.slice(at));
+  return pieces;
 }
 
 // The immediates the report names.

@@ -29,6 +29,13 @@ function inspect(reader, bytes, name) {
   }
 }
 
+// A function's JSON, made when the page opens it; null where none lies there.
+function functionJson(reader, bytes, offset) {
+  const text = withPackage(reader, bytes, (at) =>
+    reader.UTF8ToString(reader._InspectFunctionJson(at, bytes.length, offset)));
+  return text ? JSON.parse(text) : null;
+}
+
 function binaryBytes(reader, bytes, offset) {
   return withPackage(reader, bytes, (at) => {
     const lengthAt = reader._malloc(8);
@@ -56,6 +63,9 @@ self.onmessage = async (event) => {
       json = { file: message.name, error: `the reader stopped: ${error.message || error}` };
     }
     self.postMessage({ kind: 'json', id: message.id, json });
+  } else if (message.kind === 'function') {
+    const json = functionJson(reader, packages.get(message.id), message.offset);
+    self.postMessage({ kind: 'function', request: message.request, json });
   } else if (message.kind === 'binary') {
     const bytes = binaryBytes(reader, packages.get(message.id), message.offset);
     self.postMessage({ kind: 'binary', request: message.request, bytes }, bytes ? [bytes.buffer] : []);

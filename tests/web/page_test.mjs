@@ -2,16 +2,18 @@
 // page's stable hooks: the example (name, slot names, bitmap pixels, a saved
 // binary), a truncated package (its faults), a package full of markup
 // (shown as text, nothing run), a 16 MB package (named within 1 s, the page
-// never still for 500 ms) and 100,000 slots (the first screen within 2 s).
+// never still for 500 ms), 100,000 slots (the first screen within 2 s) and
+// 5,000 functions (the first screen within 1 s, a function's source within
+// 100 ms of opening it, its instructions and slots a click away).
 // What the page shows is compared with pkginspect --json on the same file.
-//   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS
+//   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS GENERATOR
 // Exits 0 when all holds, 1 when not, 77 when Chromium or Playwright is missing.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const [page, pkgembed, pkginspect, examples, artifacts] = process.argv.slice(2);
+const [page, pkgembed, pkginspect, examples, artifacts, generator] = process.argv.slice(2);
 const chromiumPath = '/usr/bin/chromium';
 let chromium;
 try {
@@ -40,7 +42,7 @@ function build(name, script, files = {}, symbol = 'Page:TEST') {
   return path.join(work, name);
 }
 const reference = (file) =>
-  JSON.parse(execFileSync(pkginspect, ['--json', file], { timeout: 60000 }).toString().split('\n')[0]);
+  JSON.parse(execFileSync(pkginspect, ['--json', file], { timeout: 60000, maxBuffer: 1 << 30 }).toString().split('\n')[0]);
 // pkginspect exits 1 for a faulty package; its output is still wanted.
 function referenceFaulty(file) {
   try {
@@ -93,6 +95,9 @@ function sharedNamePackage(file) {
   return file;
 }
 const crafted = sharedNamePackage(path.join(work, 'crafted.pkg'));
+fs.mkdirSync(path.join(work, 'functions'));
+execFileSync(generator, [path.join(work, 'functions'), '1', '5000'], { timeout: 60000 });
+const functions = path.join(work, 'functions', 'p0.pkg');
 
 const browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
 const context = await browser.newContext({ acceptDownloads: true });
@@ -128,9 +133,10 @@ async function openTree() {
   }
 }
 
+// A function frame shows its source, not its slots, until asked.
 function slotNames(value, names = []) {
   if (value && typeof value === 'object') {
-    if ('frame' in value) {
+    if ('frame' in value && !value.function) {
       for (const [key, slot] of Object.entries(value.frame)) {
         names.push(key);
         slotNames(slot, names);
@@ -227,6 +233,46 @@ check(craftedStillest <= 500, `a crafted package leaves the page still for at mo
 check(craftedFaults.length === 1 && craftedFaults[0].includes('cut short') && craftedFrames > 0 && craftedFrames <= 20,
   `a crafted package's JSON is cut at the page's bound (${craftedFrames} frames shown)`);
 check(longest < 1100, `a 4 MB slot name is shown cut short (${longest} characters)`);
+
+// 5,000 functions: the first screen at once, as each function's source is
+// made only when it is opened; then one function's source, coloured, as
+// pkginspect writes it, and its instructions.
+const functionsStart = Date.now();
+await openPackage(functions, 'test');
+await tab.waitForFunction(() => document.querySelectorAll('#tree summary.function').length > 0, null, { timeout: 20000 });
+const functionsTime = Date.now() - functionsStart;
+check(functionsTime <= 1000, `5,000 functions show their first screen in ${functionsTime} ms (at most 1000)`);
+const functionsJson = reference(functions);
+const firstFunction = functionsJson.parts[0].root.array[0].frame.theForm.frame.stepChildren.array[0].frame.viewClickScript.function;
+const sourceTime = await tab.evaluate(async () => {
+  const details = document.querySelector('#tree details.function');
+  const start = performance.now();
+  details.open = true;
+  while (!details.querySelector('pre.source')) await new Promise((resolve) => setTimeout(resolve, 1));
+  return performance.now() - start;
+});
+check(sourceTime <= 100, `a function's source is shown ${Math.round(sourceTime)} ms after it is opened (at most 100)`);
+const shownSource = await tab.$eval('#tree details.function pre.source', (pre) => ({
+  text: pre.textContent, kinds: [...new Set([...pre.querySelectorAll('span')].map((span) => span.className))].sort(),
+}));
+check(shownSource.text === firstFunction.source, 'a function shows the source pkginspect writes');
+check(['keyword', 'string'].every((kind) => shownSource.kinds.includes(kind)),
+  `its tokens are coloured by kind (${shownSource.kinds.join(', ')})`);
+const instructions = await tab.evaluate(() => {
+  const details = document.querySelector('#tree details.function');
+  [...details.querySelectorAll('.views button')].find((button) => button.textContent === 'instructions').click();
+  return details.querySelector('pre.instructions').textContent.split('\n');
+});
+check(instructions.length === firstFunction.code.length &&
+  instructions.every((line, i) => line.trim().startsWith(`${firstFunction.code[i][0]}  ${firstFunction.code[i][1]}`)),
+  `its instructions are listed one a line (${instructions.length})`);
+const slotsShown = await tab.evaluate(() => {
+  const details = document.querySelector('#tree details.function');
+  [...details.querySelectorAll('.views button')].find((button) => button.textContent === 'slots').click();
+  return [...details.querySelectorAll('.view .name')].map((name) => name.textContent);
+});
+check(slotsShown.includes('instructions: ') && slotsShown.includes('numArgs: '), 'and its raw slots');
+await tab.screenshot({ path: path.join(artifacts, 'functions.png') });
 
 // Two chosen at once: each is read and shown as itself.
 await tab.setInputFiles('input[type=file]#package', [hostile, large]);
