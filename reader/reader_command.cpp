@@ -119,12 +119,21 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
   return ReadStream(file.get(), bytes);
 }
 
-// Writes what the path leads to; false, with the reason on standard error,
-// when it leads nowhere or the output cannot be written.
-bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tree, FILE* err) {
+// Writes what the path leads to, to the output file or, for "-", to `out`;
+// false, with the reason on standard error, when it leads nowhere or the
+// output cannot be written.
+bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tree, FILE* out,
+             FILE* err) {
   Extracted extracted = FollowPath(heap, tree, request.path);
   if (!extracted.error.empty()) {
     std::fprintf(err, "pkginspect: %s: %s\n", request.path, extracted.error.c_str());
+    return false;
+  }
+  if (std::string_view(request.output) == "-") {
+    if (std::fwrite(extracted.bytes, 1, extracted.length, out) == extracted.length && std::fflush(out) == 0) {
+      return true;
+    }
+    std::fprintf(err, "pkginspect: cannot write to standard output: %s\n", std::strerror(errno));
     return false;
   }
   try {
@@ -163,7 +172,7 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
                 request.functions, out);
       break;
     case InspectMode::kExtract:
-      extracted = Extract(request, heap, tree, err);
+      extracted = Extract(request, heap, tree, out, err);
       break;
   }
   return faults.Any() || !extracted ? 1 : 0;

@@ -6,7 +6,7 @@
 
 // The whole run of pkginspect:
 //   pkginspect [--tree | --json | --source] PACKAGE...
-//   pkginspect --extract PATH OUTPUT PACKAGE
+//   pkginspect --extract PATH OUTPUT PACKAGE  (an OUTPUT of - is standard output)
 //   pkginspect --help | --version
 // Returns the exit status, the worst of the packages': 0 when a package has
 // no fault (and, with --extract, the bytes were written), 1 when faults were

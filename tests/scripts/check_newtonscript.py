@@ -102,16 +102,16 @@ class Parser:
             self.expression()
 
     def disjunction(self):
-        assignable = self.conjunction()
-        while self.accept("or"):
-            self.conjunction()
-            assignable = False
-        return assignable
+        return self.chain("or", self.conjunction)
 
     def conjunction(self):
-        assignable = self.negation()
-        while self.accept("and"):
-            self.negation()
+        return self.chain("and", self.negation)
+
+    def chain(self, word, operand):
+        """operand (word operand)*: assignable only when alone."""
+        assignable = operand()
+        while self.accept(word):
+            operand()
             assignable = False
         return assignable
 
