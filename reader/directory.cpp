@@ -1,5 +1,7 @@
 #include "reader/directory.h"
 
+#include "objects/tree_printer.h"
+
 #include <algorithm>
 
 #include "reader/faults.h"
@@ -87,21 +89,39 @@ void ReadParts(const FileBytes& file, Directory& directory, uint64_t infoEnd, ui
   }
 }
 
+// The header's numbers, as far as the file holds them.
+void ReadHeaderFields(const FileBytes& file, Directory& directory) {
+  directory.type = file.Word(8);
+  directory.flags = file.Word(12);
+  directory.version = file.Word(16);
+  directory.size = file.Word(28);
+  directory.date = file.Word(32);
+  directory.directorySize = file.Word(44);
+  directory.partCount = file.Word(48);
+}
+
 }  // namespace
 
 Directory ReadDirectory(const FileBytes& file, Faults& faults) {
   Directory directory{};
   directory.fileSize = file.Size();
+  if (file.Has(0, 8)) directory.signature.assign(reinterpret_cast<const char*>(file.At(0)), 8);
+  // Any other file is no package at all: one fault says so, and nothing in
+  // it is read as parts.
+  if (file.Has(0, 8) && directory.signature != "package0" && directory.signature != "package1") {
+    faults.Add(0, "not a package: the signature is " +
+                      QuotedLatin1(file.At(0), directory.signature.size()));
+    ReadHeaderFields(file, directory);
+    directory.isPackage = false;
+    return directory;
+  }
   if (!file.Has(0, kHeaderSize)) {
     faults.Add(0, Format("the file holds %llu bytes, too few for a package header",
                          static_cast<unsigned long long>(file.Size())));
+    directory.isPackage = false;
     return directory;
   }
-  directory.signature.assign(reinterpret_cast<const char*>(file.At(0)), 8);
-  if (directory.signature != "package0" && directory.signature != "package1") {
-    faults.Add(0, "the signature is neither package0 nor package1");
-  }
-  directory.type = file.Word(8);
+  ReadHeaderFields(file, directory);
   directory.flags = file.Word(12);
   directory.version = file.Word(16);
   directory.size = file.Word(28);

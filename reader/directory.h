@@ -44,6 +44,8 @@ struct Directory {
   // start; of parts that start at one byte, in entry order, so that the same
   // part is read whatever the standard library.
   std::vector<uint32_t> byStart;
+  // False for a file whose signature is neither package0 nor package1.
+  bool isPackage = true;
 };
 
 // Package flags.

@@ -112,10 +112,16 @@ bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
     errno = EISDIR;
     return false;
   }
+  // A package states its size in 32 bits: a larger file is refused from its
+  // size, before anything is read.
+  uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > UINT32_MAX) {
+    errno = EFBIG;
+    return false;
+  }
   UniqueFile file(std::fopen(path, "rb"));
   if (!file) return false;
-  uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size <= UINT32_MAX) bytes.reserve(static_cast<size_t>(size));
+  if (!error) bytes.reserve(static_cast<size_t>(size));
   return ReadStream(file.get(), bytes);
 }
 

@@ -52,6 +52,8 @@ void PrintHeader(const Directory& d, const FileBytes& file, FILE* out) {
       out, "signature: %s\n",
       QuotedLatin1(reinterpret_cast<const uint8_t*>(d.signature.data()), d.signature.size())
           .c_str());
+  // The rest of a file that is no package means nothing.
+  if (!d.isPackage) return;
   std::fprintf(out, "type: %s\n", TypeText(d.type).c_str());
   std::fprintf(out, "flags: %s\n", FlagText(d.flags, "", kPackageFlags).c_str());
   std::fprintf(out, "version: %u\n", d.version);

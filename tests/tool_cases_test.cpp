@@ -50,6 +50,9 @@ void MakeDataFiles(const TempDir& dir) {
   for (const char* name : {"data.bin", "draw.bin"}) WriteFile(dir / name, std::string(1, name[0]));
   WriteFile(dir / "out.pkg", kPrecious);
   WriteFile(dir / "empty.script", "");
+  // Larger than a package's 32-bit size can say; sparse, so cheap.
+  WriteFile(dir / "huge.bin", "");
+  truncate((dir / "huge.bin").c_str(), off_t{8} << 30);
   mkdir((dir / "folder").c_str(), 0755);
   // The largest binary there can be, and one byte more; sparse, so cheap.
   for (auto [name, size] : {std::pair{"max.bin", 16777203}, {"over.bin", 16777204}}) {
@@ -202,6 +205,19 @@ TEST(ToolTest, Scenarios) {
       {"pkginspect: package missing", {.args = {"no.pkg"}, .status = 2, .err = "pkginspect: cannot read no.pkg: No such file or directory\n", .inspect = true}},
       {"pkginspect: package is a directory", {.args = {"folder"}, .status = 2, .err = "pkginspect: cannot read folder: Is a directory\n", .inspect = true}},
       {"pkginspect: not a package", {.args = {"--tree", "data.bin"}, .err = "data.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},
+      // Files that are no package: one fault each, the signature, nothing read as parts.
+      {"pkginspect: a text file", {.args = {"out.pkg"}, .out = "signature: \"an exist\"\n",
+        .err = "out.pkg: 0x0: not a package: the signature is \"an exist\"\n", .inspect = true}},
+      {"pkginspect: an empty file", {.args = {"empty.script"}, .out = "signature: \"\"\n",
+        .err = "empty.script: 0x0: the file holds 0 bytes, too few for a package header\n", .inspect = true}},
+      {"pkginspect: random bytes, as JSON: the header's fields and the one fault",
+       {.args = {"--json", "max.bin"}, .outHas = {"\"signature\":\"\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\"", "\"parts\":[],\"faults\":[{\"offset\":0,\"message\":\"not a package: the signature is \\\"\\\\u0000"},
+        .err = "max.bin: 0x0: not a package: the signature is \"\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\\u0000\"\n", .inspect = true}},
+      {"pkginspect: an 8 GB file is refused from its size, at once and in little memory",
+       {.args = {"huge.bin"}, .status = 2, .err = "pkginspect: cannot read huge.bin: File too large\n", .inspect = true,
+        .memoryLimitMb = 64, .native = true}},
+      {"pkginspect: /dev/null", {.args = {"/dev/null"}, .out = "signature: \"\"\n",
+        .err = "/dev/null: 0x0: the file holds 0 bytes, too few for a package header\n", .inspect = true, .device = "/dev/null"}},
       {"pkginspect: extract a slot, names in any case",
        {.args = {"--extract", "_exportTable[0].OBJECTS[0].Data", "copy.bin", "demo.pkg"}, .script = "makeSlot data binary b data.bin", .status = 0, .inspect = true, .copy = "copy.bin"}},
       {"pkginspect: extract to standard output, as -",
