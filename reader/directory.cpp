@@ -76,10 +76,16 @@ void ReadParts(const FileBytes& file, Directory& directory, uint64_t infoEnd, ui
   }
   const std::vector<PartEntry>& parts = directory.parts;
   for (const PartEntry& part : parts) {
-    if (part.inFile) directory.byStart.push_back(part.number);
+    if (part.start < file.Size() && part.size > 0) directory.byStart.push_back(part.number);
   }
   std::stable_sort(directory.byStart.begin(), directory.byStart.end(),
                    [&](uint32_t a, uint32_t b) { return parts[a].start < parts[b].start; });
+  // The last part, cut short by the end of the file, is still read as far as
+  // it goes; one that passes the end with others after it has a size that
+  // cannot be, and is not read.
+  std::erase_if(directory.byStart, [&](uint32_t number) {
+    return !parts[number].inFile && number != directory.byStart.back();
+  });
   for (size_t i = 1; i < directory.byStart.size(); ++i) {
     const PartEntry& part = parts[directory.byStart[i]];
     const PartEntry& before = parts[directory.byStart[i - 1]];

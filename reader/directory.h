@@ -40,7 +40,7 @@ struct Directory {
   uint64_t infoStart;  // 52 + 32 for each part entry
   std::optional<Relocation> relocation;
   std::vector<PartEntry> parts;
-  // The parts inside the file, as indices into `parts`, in the order they
+  // The parts that start inside the file, as indices into `parts`, in the order they
   // start; of parts that start at one byte, in entry order, so that the same
   // part is read whatever the standard library.
   std::vector<uint32_t> byStart;

@@ -1,5 +1,7 @@
 #include "reader/laid_out.h"
 
+#include <algorithm>
+
 LaidOut::LaidOut(std::vector<uint8_t> bytes, Faults& faults)
     : file(std::move(bytes)), directory(ReadDirectory(file, faults)), heap(file, faults) {
   uint64_t end = 0;
@@ -10,6 +12,6 @@ LaidOut::LaidOut(std::vector<uint8_t> bytes, Faults& faults)
       continue;
     }
     end = part.start + part.size;
-    heap.AddPart(part.number, part.start, end);
+    heap.AddPart(part.number, part.start, std::min(end, file.Size()));
   }
 }

@@ -73,12 +73,36 @@ void Set(std::string& bytes, uint32_t at, uint32_t word) {
 }
 }  // namespace
 
+// A package cut short: the objects before the cut are read and shown, and
+// each that the cut crosses is a fault, in every output.
+TEST(InspectTest, CutPackagesShowTheObjectsBeforeTheCut) {
+  JsonChecks json;
+  Built whole = MultiPart();
+  // Where the last part is cut, and the object the cut crosses.
+  const std::pair<uint32_t, const char*> kCuts[] = {
+      {whole.at["t2"] + 14, "t2"}, {whole.at["m2"] + 4, "m2"}, {whole.at["hello"] + 1, "hello"}};
+  for (const auto& [cut, crossed] : kCuts) {
+    std::string bytes = whole.bytes.substr(0, cut);
+    Inspection report = InspectBytes(bytes);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_NE(report.out.find("part 2 objects:"), std::string::npos) << crossed;
+    std::vector<uint32_t> faults = report.faultOffsets;
+    EXPECT_NE(std::find(faults.begin(), faults.end(), whole.at[crossed]), faults.end()) << crossed << report.err;
+    // Part 0, before the cut, is whole.
+    EXPECT_EQ(InspectBytes(bytes, InspectMode::kTree).out.substr(0, 200),
+              InspectBytes(whole.bytes, InspectMode::kTree).out.substr(0, 200));
+    json.Add(bytes);
+  }
+  json.Run();
+}
+
 // Each change returns the offsets of the faults it must cause; none where it
 // is harmless.
 TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
   const std::pair<const char*, std::function<std::set<uint32_t>(std::string&, Labels&)>> cases[] = {
       {"cut inside the header", [](auto& b, auto&) { b.resize(40); return std::set<uint32_t>{0}; }},
-      {"cut short", [](auto& b, auto&) { b.resize(b.size() - 4); return std::set<uint32_t>{0x1c, 0x74}; }},
+      // The objects before the cut are read; the one it crosses is a fault.
+      {"cut short", [](auto& b, auto& at) { b.resize(b.size() - 4); return std::set<uint32_t>{0x1c, 0x74, at["hello"]}; }},
       {"signature", [](auto& b, auto&) { b[7] = '2'; return std::set<uint32_t>{0}; }},
       {"directory past the end", [](auto& b, auto&) {
          Set(b, 44, 0x10000);

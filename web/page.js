@@ -116,10 +116,20 @@ function show(entry) {
   if (json.cut) faults.append(element('li', { textContent: 'the listing is cut short: it would be far larger than the file' }));
   const budget = { nodes: 2000 };
   for (const part of json.parts) {
-    if (part.root === null) continue;
+    if (part.root === null) {
+      tree.append(element('div', { className: 'part', textContent: `part ${part.number}: not decoded: ${whyNotDecoded(part, json)}` }));
+      continue;
+    }
     tree.append(element('div', { className: 'part', textContent: `part ${part.number} objects:` }));
     tree.append(renderValue(entry, part.root, '', budget));
   }
+}
+
+// Why a part's objects are not shown, as the report would say.
+function whyNotDecoded(part, json) {
+  if (part.kind !== 'newtonscript') return `a ${part.kind} part`;
+  if (part.compressed) return 'a compressed part';
+  return json.faults.length ? 'its entry is at fault (see the faults)' : 'its root is no array';
 }
 
 // The file's bytes around an offset, sixteen a line.

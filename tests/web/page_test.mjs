@@ -183,6 +183,9 @@ await openPackage(truncated, truncatedJson.name ?? '(no name)');
 const faults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
 const expectedFaults = truncatedJson.faults.map((fault) => `0x${fault.offset.toString(16)}: ${fault.message}`);
 check(faults.length > 0 && JSON.stringify(faults) === JSON.stringify(expectedFaults), 'a truncated package shows its faults');
+const truncatedNames = await tab.$$eval('#tree .name', (nodes) => nodes.map((node) => node.textContent.slice(0, -2)));
+check(truncatedNames.length > 0 && JSON.stringify(truncatedNames) === JSON.stringify(slotNames(truncatedJson.parts[0].root)),
+  `a truncated package shows the objects before the cut (${truncatedNames.length} slots)`);
 
 // Markup in names, strings and symbols: shown as text, never run.
 await openPackage(hostile, 'hostile');
