@@ -73,7 +73,7 @@ std::vector<std::string> Decompiler::DeclaredLocals() const {
   // reached by name.
   std::vector<std::string> arguments = ArgumentNames();
   for (uint32_t literal : named) {
-    std::optional<std::string_view> name = SymbolOf(tree, function.literals[literal]);
+    std::optional<std::string_view> name = function.SymbolAt(literal);
     if (!name) continue;
     for (const std::string& captured : function.captured) {
       if (NamesEqualIgnoringCase(captured, *name) &&
@@ -88,7 +88,7 @@ std::vector<std::string> Decompiler::DeclaredLocals() const {
 
 std::string Decompiler::VariableName(const Variable& variable) const {
   if (!variable.byName) return function.VariableName(variable.id);
-  std::optional<std::string_view> name = SymbolOf(tree, function.literals[variable.id]);
+  std::optional<std::string_view> name = function.SymbolAt(variable.id);
   return name ? std::string(*name) : "?";
 }
 

@@ -4,8 +4,6 @@
 #include "objects/errors.h"
 
 namespace {
-const std::vector<int32_t> kNone;
-
 // A handler address: pushed as an integer constant, or as an integer literal
 // where the pc does not fit one.
 bool HandlerAddress(const Instruction& push, const FunctionFrame& function, uint32_t& pc) {
@@ -22,11 +20,12 @@ bool HandlerAddress(const Instruction& push, const FunctionFrame& function, uint
 }
 }  // namespace
 
-const std::vector<int32_t>& Flow::LoopsTo(int32_t index) const {
-  return loops[index].empty() ? kNone : loops[index];
+std::vector<int32_t> Flow::Handlers(int32_t index) const {
+  for (const auto& [at, entries] : handlerEntries) {
+    if (at == index) return entries;
+  }
+  return {};
 }
-
-std::vector<int32_t> Flow::Handlers(int32_t index) const { return handlerEntries[index]; }
 
 bool Flow::Reach(int32_t index, int32_t at, std::string& why) {
   if (depth[index] == at) return true;
@@ -49,9 +48,11 @@ bool Flow::Build(const std::vector<Instruction>& code, const FunctionFrame& func
   depth.assign(count, -1);
   targets.assign(count, -1);
   targeted.assign(count, false);
-  handlerEntries.assign(count, {});
-  loops.assign(count, {});
+  handlerEntries.clear();
+  loops.clear();
+  loopStarts.assign(count + 1, 0);
   work.clear();
+  work.reserve(count);
   if (count == 0) {
     why = "the function has no instructions";
     return false;
@@ -65,7 +66,14 @@ bool Flow::Build(const std::vector<Instruction>& code, const FunctionFrame& func
       return false;
     }
     targeted[targets[i]] = true;
-    if (targets[i] <= static_cast<int32_t>(i)) loops[targets[i]].insert(loops[targets[i]].begin(), static_cast<int32_t>(i));
+    if (targets[i] <= static_cast<int32_t>(i)) ++loopStarts[targets[i] + 1];
+  }
+  // Grouped by target, each group latest first.
+  for (size_t i = 0; i < count; ++i) loopStarts[i + 1] += loopStarts[i];
+  loops.assign(loopStarts[count], 0);
+  std::vector<int32_t> filled(loopStarts.begin(), loopStarts.end() - 1);
+  for (size_t i = count; i-- > 0;) {
+    if (targets[i] >= 0 && targets[i] <= static_cast<int32_t>(i)) loops[filled[targets[i]]++] = static_cast<int32_t>(i);
   }
   depth[0] = 0;
   work.push_back(0);
@@ -100,6 +108,7 @@ bool Flow::Handle(const std::vector<Instruction>& code, const FunctionFrame& fun
       why = Format("new-handlers at pc %u has no handler addresses before it", ins.pc);
       return false;
     }
+    handlerEntries.emplace_back(index, std::vector<int32_t>());
     for (int k = 0; k < ins.b; ++k) {
       uint32_t pc;
       const Instruction& push = code[index - 2 * ins.b + 2 * k + 1];
@@ -109,7 +118,7 @@ bool Flow::Handle(const std::vector<Instruction>& code, const FunctionFrame& fun
                      ins.pc);
         return false;
       }
-      handlerEntries[index].push_back(entry);
+      handlerEntries.back().second.push_back(entry);
       targeted[entry] = true;
       if (!Reach(entry, after, why)) return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ class Flow {
   // Whether a branch or a handler leads to instruction `index`.
   bool IsTarget(int32_t index) const { return targeted[index]; }
   // The backward branches to instruction `index`, latest first.
-  const std::vector<int32_t>& LoopsTo(int32_t index) const;
+  std::span<const int32_t> LoopsTo(int32_t index) const {
+    return {loops.data() + loopStarts[index], loops.data() + loopStarts[index + 1]};
+  }
   // The handler entries that new-handlers at `index` installs, in order.
   std::vector<int32_t> Handlers(int32_t index) const;
 
@@ -41,7 +44,10 @@ class Flow {
   std::vector<int32_t> depth;
   std::vector<int32_t> targets;
   std::vector<bool> targeted;
-  std::vector<std::vector<int32_t>> handlerEntries;  // by new-handlers index, else empty
-  std::vector<std::vector<int32_t>> loops;
+  // The entries of each new-handlers, by its index.
+  std::vector<std::pair<int32_t, std::vector<int32_t>>> handlerEntries;
+  // The backward branches, grouped by target: those to instruction i are
+  // loops[loopStarts[i]] up to loops[loopStarts[i + 1]].
+  std::vector<int32_t> loops, loopStarts;
   std::vector<int32_t> work;
 };

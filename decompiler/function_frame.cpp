@@ -9,10 +9,14 @@ const char* const kSpecialSlots[] = {"_nextArgFrame", "_parent", "_implementor"}
 const int kSpecial = 3;
 const uint32_t kNos1NativeClass = 0x132;
 
+// A function's frame starts with its class: looking at the first slot alone
+// keeps the test cheap for the many frames that are no function.
 std::optional<uint32_t> ClassWord(const PrintedTree& tree, const PrintedValue& frame) {
-  if (frame.kind != PrintedValue::kFrame) return std::nullopt;
-  std::optional<PrintedValue> cls = SlotNamed(tree, frame.object, "class");
-  if (!cls) return std::nullopt;
+  if (frame.kind != PrintedValue::kFrame || tree.NumberOfSlots(frame.object) == 0 ||
+      !NamesEqualIgnoringCase(tree.SlotName(frame.object, 0), "class")) {
+    return std::nullopt;
+  }
+  std::optional<PrintedValue> cls = tree.SlotValue(frame.object, 0);
   if (cls->kind == PrintedValue::kImmediate) return cls->word;
   std::optional<std::string_view> name = SymbolOf(tree, *cls);
   if (name && NamesEqualIgnoringCase(*name, "CodeBlock")) return Ref::kCodeBlockClass;
@@ -69,9 +73,7 @@ std::optional<PrintedValue> SlotNamed(const PrintedTree& tree, const void* frame
 
 std::optional<std::string_view> SymbolOf(const PrintedTree& tree, const PrintedValue& value) {
   if (value.kind != PrintedValue::kBinary) return std::nullopt;
-  PrintedBinary binary = tree.Binary(value.object);
-  if (!binary.isSymbol) return std::nullopt;
-  return binary.name;
+  return tree.SymbolName(value.object);
 }
 
 bool IsFunctionFrame(const PrintedTree& tree, const PrintedValue& frame) {
@@ -91,12 +93,33 @@ std::string FunctionFrame::VariableName(uint32_t slot) const {
   return "local" + std::to_string(index - arguments + 1);
 }
 
+// The slots a function frame may hold, found in one pass over its names.
+struct FunctionSlots {
+  std::optional<PrintedValue> cls, instructions, literals, argFrame, numArgs, debuggerInfo;
+
+  FunctionSlots(const PrintedTree& tree, const void* frame) {
+    const std::pair<std::string_view, std::optional<PrintedValue>*> kNames[] = {
+        {"class", &cls},       {"instructions", &instructions}, {"literals", &literals},
+        {"argFrame", &argFrame}, {"numArgs", &numArgs},         {"DebuggerInfo", &debuggerInfo}};
+    int32_t count = tree.NumberOfSlots(frame);
+    for (int32_t i = 0; i < count; ++i) {
+      std::string_view name = tree.SlotName(frame, i);
+      for (const auto& [wanted, slot] : kNames) {
+        // The first letters differ: most names meet one candidate at most.
+        if (name.empty() || FoldCase(name[0]) != FoldCase(wanted[0])) continue;
+        if (!*slot && NamesEqualIgnoringCase(name, wanted)) *slot = tree.SlotValue(frame, i);
+      }
+    }
+  }
+};
+
 bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, FunctionFrame& out,
                        std::string& why) {
-  std::optional<PrintedValue> cls = SlotNamed(tree, frame.object, "class");
+  FunctionSlots slots(tree, frame.object);
+  std::optional<PrintedValue>& cls = slots.cls;
   out.format = cls && cls->kind == PrintedValue::kImmediate ? FunctionFrame::kNos2
                                                             : FunctionFrame::kNos1;
-  std::optional<PrintedValue> instructions = SlotNamed(tree, frame.object, "instructions");
+  std::optional<PrintedValue>& instructions = slots.instructions;
   if (!instructions || instructions->kind != PrintedValue::kBinary) {
     why = "the function has no instructions binary";
     return false;
@@ -104,7 +127,7 @@ bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, Funct
   PrintedBinary code = tree.Binary(instructions->object);
   out.code = code.bytes;
   out.codeLength = code.length;
-  std::optional<PrintedValue> numArgs = SlotNamed(tree, frame.object, "numArgs");
+  std::optional<PrintedValue>& numArgs = slots.numArgs;
   if (!numArgs || !IsInteger(*numArgs)) {
     why = "the function's numArgs is no integer";
     return false;
@@ -112,13 +135,17 @@ bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, Funct
   uint32_t packed = static_cast<uint32_t>(IntegerOf(*numArgs));
   out.arguments = out.format == FunctionFrame::kNos2 ? packed & 0xFFFF : packed;
   out.locals = out.format == FunctionFrame::kNos2 ? packed >> 16 : 0;
-  std::optional<PrintedValue> literals = SlotNamed(tree, frame.object, "literals");
+  std::optional<PrintedValue>& literals = slots.literals;
   out.literals.clear();
   if (literals && literals->kind == PrintedValue::kArray) {
     int32_t count = tree.NumberOfElements(literals->object);
+    out.literals.reserve(count);
+    out.symbols.reserve(count);
     for (int32_t i = 0; i < count; ++i) out.literals.push_back(tree.Element(literals->object, i));
   }
-  std::optional<PrintedValue> argFrame = SlotNamed(tree, frame.object, "argFrame");
+  out.symbols.clear();
+  for (const PrintedValue& literal : out.literals) out.symbols.push_back(SymbolOf(tree, literal));
+  std::optional<PrintedValue>& argFrame = slots.argFrame;
   bool hasArgFrame = argFrame && argFrame->kind == PrintedValue::kFrame;
   out.names.clear();
   out.captured.clear();
@@ -128,8 +155,7 @@ bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, Funct
     out.locals = declared > 0 ? declared : 0;
     return true;
   }
-  std::optional<PrintedValue> info = SlotNamed(tree, frame.object, "DebuggerInfo");
-  if (info) NamesFromDebuggerInfo(tree, *info, out);
+  if (slots.debuggerInfo) NamesFromDebuggerInfo(tree, *slots.debuggerInfo, out);
   if (hasArgFrame) {
     int32_t count = tree.NumberOfSlots(argFrame->object);
     // Some tools list every variable in the argFrame and still use slots.

@@ -19,6 +19,11 @@ struct FunctionFrame {
   const uint8_t* code = nullptr;
   size_t codeLength = 0;
   std::vector<PrintedValue> literals;
+  // Of each literal, its name where it is a symbol.
+  std::vector<std::optional<std::string_view>> symbols;
+  std::optional<std::string_view> SymbolAt(uint32_t literal) const {
+    return literal < symbols.size() ? symbols[literal] : std::nullopt;
+  }
   int arguments = 0;
   int locals = 0;
   // By variable slot (0.. for the frame's three special slots, then the

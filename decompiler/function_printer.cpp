@@ -67,7 +67,7 @@ bool IsIntegerConstant(const Node* node, uint32_t value) {
 
 std::optional<std::string_view> FunctionPrinter::Symbol(const Node* node) const {
   if (node->kind != Kind::kLiteral) return std::nullopt;
-  return SymbolOf(function.Tree(), function.Function().literals[node->index]);
+  return function.Function().SymbolAt(node->index);
 }
 
 bool FunctionPrinter::IsArrayClass(const Node* node) const {
@@ -77,12 +77,21 @@ bool FunctionPrinter::IsArrayClass(const Node* node) const {
 
 // `a mod b` is a call of the global function mod.
 bool FunctionPrinter::IsModulo(const Node* node) const {
-  std::optional<std::string_view> name = SymbolOf(function.Tree(), function.Function().literals[node->index]);
+  std::optional<std::string_view> name = function.Function().SymbolAt(node->index);
   return node->kids.size() == 2 && name && NamesEqualIgnoringCase(*name, "mod");
 }
 
+// A variable's name as source, made once for each variable slot.
+std::string FunctionPrinter::Variable(const ::Variable& variable) {
+  if (variable.byName) return Identifier(function.VariableName(variable));
+  if (variable.id >= variables.size()) variables.resize(variable.id + 1);
+  std::string& name = variables[variable.id];
+  if (name.empty()) name = Identifier(function.VariableName(variable));
+  return name;
+}
+
 std::string FunctionPrinter::Name(uint32_t literal) const {
-  std::optional<std::string_view> name = SymbolOf(function.Tree(), function.Function().literals[literal]);
+  std::optional<std::string_view> name = function.Function().SymbolAt(literal);
   return Identifier(name ? *name : "?");
 }
 
@@ -253,9 +262,10 @@ void FunctionPrinter::Bare(const Node* node) {
     case Kind::kSelf:
       return out.Put("self");
     case Kind::kVariable:
-      return out.Put(Identifier(function.VariableName(node->variable)));
+      return out.Put(Variable(node->variable));
     case Kind::kAssign:
-      out.Put(Identifier(function.VariableName(node->variable)) + " := ");
+      out.Put(Variable(node->variable));
+      out.Put(" := ");
       return Expression(kids[0], kAssignment);
     case Kind::kCall:
       if (IsModulo(node)) {
@@ -451,7 +461,7 @@ void FunctionPrinter::Control(const Node* node) {
       out.Put("until ");
       return Expression(kids[0], kOr);
     case Kind::kFor:
-      out.Put("for " + Identifier(function.VariableName(node->variable)) + " := ");
+      out.Put("for " + Variable(node->variable) + " := ");
       Expression(kids[0], kOr);
       out.Put(" to ");
       Expression(kids[1], kOr);
@@ -472,8 +482,8 @@ void FunctionPrinter::Control(const Node* node) {
 
 void FunctionPrinter::Foreach(const Node* node) {
   out.Put("foreach ");
-  if (node->hasKey) out.Put(Identifier(function.VariableName(node->key)) + ", ");
-  out.Put(Identifier(function.VariableName(node->variable)));
+  if (node->hasKey) out.Put(Variable(node->key) + ", ");
+  out.Put(Variable(node->variable));
   out.Put(node->word ? " deeply in " : " in ");
   Expression(node->kids[0], kOr);
   out.Put(node->flag ? " collect " : " do ");

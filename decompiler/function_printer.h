@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decompiler/syntax.h"
 
@@ -43,6 +44,7 @@ class FunctionPrinter {
   void Try(const Node* node);
   void Unreachable(const Node* node);
   std::string Name(uint32_t literal) const;
+  std::string Variable(const ::Variable& variable);
   std::optional<std::string_view> Symbol(const Node* node) const;
   bool IsArrayClass(const Node* node) const;
   bool IsModulo(const Node* node) const;
@@ -54,4 +56,5 @@ class FunctionPrinter {
   ValueSource& values;
   SourceText& out;
   int depth;
+  std::vector<std::string> variables;  // by slot
 };

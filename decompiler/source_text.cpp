@@ -1,6 +1,8 @@
 #include "decompiler/source_text.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 #include <cctype>
 #include <cstdio>
 
@@ -8,7 +10,7 @@
 #include "packaging/big_endian.h"
 
 namespace {
-const char* const kReserved[] = {
+constexpr std::string_view kReserved[] = {
     "and",   "begin",  "break",   "by",    "call",      "collect", "constant",    "deeply",
     "div",   "do",     "else",    "end",   "exists",    "for",     "foreach",     "func",
     "global", "if",    "in",      "inherited", "local", "loop",    "mod",         "native",
@@ -16,15 +18,23 @@ const char* const kReserved[] = {
     "to",    "true",   "try",     "until", "while",     "with",
 };
 
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+
 bool IsPlain(std::string_view name) {
-  if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_')) {
-    return false;
-  }
+  if (name.empty() || !IsLetter(name[0])) return false;
   for (char c : name) {
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+    if (!IsLetter(c) && !(c >= '0' && c <= '9')) return false;
   }
-  return std::none_of(std::begin(kReserved), std::end(kReserved),
-                      [&](const char* word) { return NamesEqualIgnoringCase(name, word); });
+  // The reserved words by length, so that a name meets only its few.
+  static const auto kByLength = [] {
+    std::array<std::vector<std::string_view>, 12> lists;
+    for (std::string_view word : kReserved) lists[word.size()].push_back(word);
+    return lists;
+  }();
+  if (name.size() >= kByLength.size()) return true;
+  const std::vector<std::string_view>& words = kByLength[name.size()];
+  return std::none_of(words.begin(), words.end(),
+                      [&](std::string_view word) { return NamesEqualIgnoringCase(name, word); });
 }
 
 std::string Hex4(uint32_t code) {
@@ -35,8 +45,17 @@ std::string Hex4(uint32_t code) {
 }  // namespace
 
 std::string Identifier(std::string_view name) {
-  if (IsPlain(name)) return std::string(name);
-  std::string text = "|";
+  std::string text;
+  AppendIdentifier(text, name);
+  return text;
+}
+
+void AppendIdentifier(std::string& text, std::string_view name) {
+  if (IsPlain(name)) {
+    text += name;
+    return;
+  }
+  text += '|';
   for (unsigned char c : name) {
     if (c == '|' || c == '\\') {
       text += '\\';
@@ -48,7 +67,7 @@ std::string Identifier(std::string_view name) {
       text += static_cast<char>(c);
     }
   }
-  return text + "|";
+  text += '|';
 }
 
 std::string StringLiteral(const uint8_t* utf16, size_t length) {

@@ -23,7 +23,8 @@ class SourceText {
   bool IsFull() const { return text.size() > limit; }
   void Indent() { ++indent; }
   void Outdent() { --indent; }
-  const std::string& Text() const { return text; }
+  const std::string& Text() const& { return text; }
+  std::string Text() && { return std::move(text); }
   size_t Size() const { return text.size(); }
 
  private:
@@ -35,6 +36,7 @@ class SourceText {
 // A name as NewtonScript writes it: as it is where it is a plain identifier
 // and no reserved word, else between vertical bars.
 std::string Identifier(std::string_view name);
+void AppendIdentifier(std::string& text, std::string_view name);
 // A string literal, with NewtonScript's escapes; characters outside ASCII in
 // \u groups.
 std::string StringLiteral(const uint8_t* utf16, size_t length);

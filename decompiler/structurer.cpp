@@ -77,7 +77,7 @@ bool Structurer::IsVariable(int32_t i, Op op, const Variable& variable) const {
 }
 
 bool Structurer::IsSymbolLiteral(const Node* node) const {
-  return node && node->kind == Kind::kLiteral && SymbolOf(tree, function.literals[node->index]);
+  return node && node->kind == Kind::kLiteral && function.SymbolAt(node->index);
 }
 
 // A block that no path leaves at its end: it returns or breaks, or every
@@ -352,7 +352,7 @@ bool Structurer::Store(int32_t& i, Region region, Block& out, Stack& stack) {
   Use(i++);
   // A Newton OS 2 function copies a captured argument into its frame.
   if (node->variable.byName && value->kind == Kind::kVariable && !value->variable.byName) {
-    std::optional<std::string_view> name = SymbolOf(tree, function.literals[node->variable.id]);
+    std::optional<std::string_view> name = function.SymbolAt(node->variable.id);
     if (name && *name == function.VariableName(value->variable.id)) return true;
   }
   // Read back at once, the value is used: `(x := e)`.

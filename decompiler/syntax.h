@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,14 +68,22 @@ struct Node {
   std::vector<Node*> kids;
   std::vector<Block> blocks;
   std::vector<uint32_t> handlers;  // try: the exception symbols' literals
-  std::string text;
 };
 
-// Owns the nodes of one function.
+// Owns the nodes of one function, made in blocks so that a function of many
+// nodes costs few allocations.
 class Syntax {
  public:
   Node* New(Kind kind, std::vector<Node*> kids = {}) {
-    Node& node = nodes.emplace_back();
+    if (used == size) {
+      // Small functions are the most: blocks start small and double.
+      size = blocks.empty() ? 8 : std::min<size_t>(2 * size, 256);
+      blocks.emplace_back();
+      blocks.back().reserve(size);
+      used = 0;
+    }
+    ++used;
+    Node& node = blocks.back().emplace_back();
     node.kind = kind;
     node.kids = std::move(kids);
     for (Node* kid : node.kids) {
@@ -91,5 +100,7 @@ class Syntax {
   }
 
  private:
-  std::deque<Node> nodes;
+  // Blocks never grow past their size, so nodes stay where they are.
+  std::vector<std::vector<Node>> blocks;
+  size_t size = 0, used = 0;
 };

@@ -36,11 +36,7 @@ std::string RealLiteral(double value) {
 }
 }  // namespace
 
-std::string ValueSource::Place() const {
-  std::string text;
-  for (const std::string& step : path) text += step;
-  return text.empty() ? "the top" : text;
-}
+std::string ValueSource::Place() const { return path.empty() ? "the top" : path; }
 
 // Integers, characters, immediates, magic pointers: the same quoted or not.
 std::string ValueSource::Scalar(const PrintedValue& value) const {
@@ -112,12 +108,14 @@ void ValueSource::Frame(const PrintedValue& frame, SourceText& out, int depth) {
   out.Put("{");
   out.Indent();
   for (int32_t i = 0; i < count && !out.IsFull(); ++i) {
-    std::string name = Identifier(tree.SlotName(frame.object, i));
+    size_t mark = path.size();
+    path += '.';
+    AppendIdentifier(path, tree.SlotName(frame.object, i));
     out.NewLine();
-    out.Put(name + ": ");
-    Enter("." + name);
+    out.Put(std::string_view(path).substr(mark + 1));
+    out.Put(": ");
     Value(tree.SlotValue(frame.object, i), out, depth + 1, frame.object);
-    Leave();
+    path.resize(mark);
     if (i + 1 < count) out.Put(",");
   }
   out.Outdent();
@@ -139,9 +137,11 @@ void ValueSource::Array(const PrintedValue& array, SourceText& out, int depth) {
   if (lines) out.Indent();
   for (int32_t i = 0; i < count && !out.IsFull(); ++i) {
     if (lines) out.NewLine();
-    Enter("[" + std::to_string(i) + "]");
+    size_t mark = path.size();
+    char step[16];
+    path.append(step, std::snprintf(step, sizeof step, "[%d]", i));
     Value(tree.Element(array.object, i), out, depth + 1);
-    Leave();
+    path.resize(mark);
     if (i + 1 < count) out.Put(lines ? "," : ", ");
   }
   if (lines) {

@@ -25,10 +25,9 @@ class ValueSource {
   // A literal of a function: quoted ('[...], '{...}, 'sym) where all of it
   // can be.
   void Literal(const PrintedValue& value, SourceText& out, int depth);
-  // The steps of the path to the value being written, for the comments that
-  // name where a shared value was written.
-  void Enter(std::string step) { path.push_back(std::move(step)); }
-  void Leave() { path.pop_back(); }
+  // The path to the values written next, for the comments that name where a
+  // shared value was written.
+  void SetPlace(std::string place) { path = std::move(place); }
 
  private:
   bool Quotable(const PrintedValue& value, int depth, std::unordered_set<const void*>& seen) const;
@@ -44,6 +43,6 @@ class ValueSource {
   const PrintedTree& tree;
   std::unordered_map<const void*, std::string> places;
   std::unordered_set<const void*> open;  // being written, for cycles
-  std::vector<std::string> path;
+  std::string path;  // one string, grown and cut back as the walk goes
   int inCode = 0;
 };

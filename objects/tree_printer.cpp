@@ -101,8 +101,12 @@ void TreePrinter::Print(const PrintedValue& value, int depth, const void* frame)
 void TreePrinter::PrintFrame(const PrintedValue& frame, int depth) {
   if (PrintedElsewhere(frame, "frame", depth)) return;
   if (style == PrintStyle::kReport) {
-    std::vector<std::string> source = tree.Source(frame);
-    for (const std::string& line : source) Line(depth, line);
+    std::string source = tree.Source(frame);
+    for (std::string_view rest = source; !rest.empty();) {
+      size_t end = std::min(rest.find('\n'), rest.size());
+      Line(depth, rest.substr(0, end));
+      rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
     if (!source.empty()) return;
   }
   Line(depth, "{");

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,14 +51,19 @@ class PrintedTree {
   virtual std::string_view SlotName(const void* frame, int32_t index) const = 0;
   virtual PrintedValue SlotValue(const void* frame, int32_t index) const = 0;
   virtual PrintedBinary Binary(const void* binary) const = 0;
+  // A symbol's name, or none for any other binary: quicker than Binary().
+  virtual std::optional<std::string_view> SymbolName(const void* binary) const {
+    PrintedBinary printed = Binary(binary);
+    return printed.isSymbol ? std::optional<std::string_view>(printed.name) : std::nullopt;
+  }
   // An array's class; NIL for trees whose arrays carry none.
   virtual PrintedValue ArrayClass(const void* /*array*/) const { return {PrintedValue::kImmediate, 2}; }
   // False when an array or frame has been printed before: it is then shown by
   // one line that names its offset. Trees without sharing need not track.
   virtual bool FirstPrinting(const PrintedValue&) { return true; }
-  // A NewtonScript function shown in the report as the lines of its source,
-  // in place of its frame; none for any other frame.
-  virtual std::vector<std::string> Source(const PrintedValue& /*frame*/) { return {}; }
+  // A NewtonScript function shown in the report as its source, lines
+  // separated by new lines, in place of its frame; empty for any other frame.
+  virtual std::string Source(const PrintedValue& /*frame*/) { return {}; }
   // A binary drawn as lines of text in the report, in place of its bytes;
   // none for most. `frame` is the frame whose slot holds it, if any.
   virtual std::vector<std::string> Picture(const void* /*binary*/, const void* /*frame*/) const {

@@ -1,7 +1,5 @@
 #include "reader/heap_tree.h"
 
-#include <algorithm>
-
 #include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
@@ -140,17 +138,10 @@ std::vector<std::string> HeapTree::Picture(const void* binary, const void* frame
 // As the listing's bound: a function's literals can be used many times over.
 size_t HeapTree::SourceLimit() const { return 64 * heap.File().Size() + (1 << 20); }
 
-std::vector<std::string> HeapTree::Source(const PrintedValue& frame) {
+std::string HeapTree::Source(const PrintedValue& frame) {
   if (!IsFunctionFrame(*this, frame)) return {};
   SourceText text(SourceLimit());
   ValueSource values(*this);
   Decompiler(*this, frame).Print(text, values, 0);
-  std::vector<std::string> lines;
-  const std::string& all = text.Text();
-  for (size_t start = 0; start <= all.size();) {
-    size_t end = std::min(all.find('\n', start), all.size());
-    lines.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
+  return std::move(text).Text();
 }

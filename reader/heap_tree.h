@@ -38,9 +38,13 @@ class HeapTree : public PrintedTree {
   std::string_view SlotName(const void* frame, int32_t index) const override;
   PrintedValue SlotValue(const void* frame, int32_t index) const override;
   PrintedBinary Binary(const void* binary) const override;
+  std::optional<std::string_view> SymbolName(const void* binary) const override {
+    if (!heap.IsSymbol(Offset(binary))) return std::nullopt;
+    return heap.SymbolName(Offset(binary));
+  }
   PrintedValue ArrayClass(const void* array) const override { return Value(Offset(array) + 8); }
   bool FirstPrinting(const PrintedValue& value) override;
-  std::vector<std::string> Source(const PrintedValue& frame) override;
+  std::string Source(const PrintedValue& frame) override;
   // The most text one function's source may take.
   size_t SourceLimit() const;
   std::vector<std::string> Picture(const void* binary, const void* frame) const override;

@@ -114,9 +114,8 @@ void PrintSource(const Heap& heap, HeapTree& tree, FILE* out) {
     text.Put(separator);
     text.Put("// part " + std::to_string(root.part));
     text.NewLine();
-    values.Enter("part " + std::to_string(root.part));
+    values.SetPlace("part " + std::to_string(root.part));
     values.Value(tree.Root(root.offset), text, 0);
-    values.Leave();
     separator = ";\n\n";
   }
   text.NewLine();

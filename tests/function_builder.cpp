@@ -221,10 +221,15 @@ std::string PackageObjects::New(Obj obj) {
   return list.back().label;
 }
 
+// One map for each list of names, as compilers share them.
 std::string PackageObjects::Map(const std::vector<std::string>& names, uint32_t flags) {
-  Obj map{"", 0x41, {flags << 2, 2u}, ""};
-  for (const std::string& name : names) map.refs.push_back(Sym(name));
-  return New(map);
+  std::string key = std::to_string(flags);
+  for (const std::string& name : names) key += "\n" + name;
+  auto [map, fresh] = maps.try_emplace(key);
+  if (!fresh) return map->second;
+  Obj object{"", 0x41, {flags << 2, 2u}, ""};
+  for (const std::string& name : names) object.refs.push_back(Sym(name));
+  return map->second = New(object);
 }
 
 std::string PackageObjects::String(const std::string& text) {

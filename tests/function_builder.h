@@ -49,6 +49,7 @@ class PackageObjects {
  private:
   std::vector<Obj> list;
   std::set<std::string> made;
+  std::map<std::string, std::string> maps;
 };
 
 // A package whose one part's root array holds the function `specs[0]`, in
