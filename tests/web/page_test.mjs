@@ -166,6 +166,16 @@ const pixels = await tab.$eval('canvas.bitmap', (canvas) => {
   return rows;
 });
 check(JSON.stringify(pixels) === JSON.stringify(icon.rows), 'the icon is drawn pixel for pixel');
+// pkgembed's installScript, opened, reads as its source.
+const installSource = await tab.evaluate(async () => {
+  const slot = [...document.querySelectorAll('#tree .slot')].find((each) => each.firstChild.textContent === 'installScript: ');
+  const details = slot.querySelector('details.function');
+  details.open = true;
+  while (!details.querySelector('pre.source')) await new Promise((resolve) => setTimeout(resolve, 5));
+  return details.querySelector('pre.source').textContent;
+});
+check(installSource === exampleJson.parts[0].root.array[0].frame.installScript.function.source,
+  'the example\'s installScript shows its source');
 fs.mkdirSync(artifacts, { recursive: true });
 await tab.screenshot({ path: path.join(artifacts, 'example.png'), fullPage: true });
 
