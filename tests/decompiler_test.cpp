@@ -272,3 +272,18 @@ TEST(DecompilerTest, BrokenCodeGetsANoteNotAFault) {
     EXPECT_EQ(report.status, 0) << report.err;
   }
 }
+
+// An argFrame that names an argument and a local NIL is no fault: the tree
+// shows the names as nil, the JSON keys are "" and "#2", and the source calls
+// them arg1 and local1.
+TEST(DecompilerTest, NilNamesInAnArgFrameAreNoFault) {
+  FunctionSpec spec{"f", {"", "b"}, {""}, "get-var 3; get-var 4; freq-func add; set-var 5; get-var 5; return"};
+  Built built = FunctionPackage({spec}, true);
+  Inspection report = InspectBytes(built.bytes);
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(DecompileFirst(built).source, "func(arg1, b)\nbegin\n    local local1;\n    local1 := arg1 + b\nend\n");
+  std::string json = InspectBytes(built.bytes, InspectMode::kJson).out;
+  EXPECT_NE(json.find("\"_implementor\":null,\"\":null,\"b\":null,\"#2\":null"), std::string::npos) << json;
+  EXPECT_NE(InspectBytes(built.bytes, InspectMode::kTree).out.find("_implementor: \n                    NIL\n                nil: \n"),
+            std::string::npos);
+}

@@ -228,7 +228,8 @@ std::string PackageObjects::Map(const std::vector<std::string>& names, uint32_t 
   auto [map, fresh] = maps.try_emplace(key);
   if (!fresh) return map->second;
   Obj object{"", 0x41, {flags << 2, 2u}, ""};
-  for (const std::string& name : names) object.refs.push_back(Sym(name));
+  // An empty name is NIL, as one real package's argFrame has it.
+  for (const std::string& name : names) object.refs.push_back(name.empty() ? Ref(2u) : Ref(Sym(name)));
   return map->second = New(object);
 }
 

@@ -35,7 +35,7 @@ class PackageObjects {
  public:
   std::string Sym(const std::string& name);
   std::string New(Obj obj);
-  // A frame map naming `names`, with the flags given.
+  // A frame map naming `names` (NIL for an empty one), with the flags given.
   std::string Map(const std::vector<std::string>& names, uint32_t flags);
   std::string String(const std::string& text);
   std::string Frame(const std::vector<std::pair<std::string, Ref>>& slots);
