@@ -220,7 +220,7 @@ void FunctionPrinter::Expression(const Node* node, Level required) {
   if (parenthesised) out.Put(")");
 }
 
-void FunctionPrinter::Arguments(const std::vector<Node*>& kids, size_t first) {
+void FunctionPrinter::Arguments(const Kids& kids, size_t first) {
   out.Put("(");
   for (size_t k = first; k < kids.size(); ++k) {
     if (k > first) out.Put(", ");
@@ -252,7 +252,7 @@ void FunctionPrinter::Path(const Node* object, const Node* slot) {
 }
 
 void FunctionPrinter::Bare(const Node* node) {
-  const std::vector<Node*>& kids = node->kids;
+  const Kids& kids = node->kids;
   switch (node->kind) {
     case Kind::kConstant:
       return values.Value(ImmediateValue(node->word), out, depth + 1);
@@ -415,7 +415,7 @@ void FunctionPrinter::Constructor(const Node* node) {
 }
 
 void FunctionPrinter::Control(const Node* node) {
-  const std::vector<Node*>& kids = node->kids;
+  const Kids& kids = node->kids;
   switch (node->kind) {
     case Kind::kIf:
       out.Put("if ");

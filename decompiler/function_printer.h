@@ -33,7 +33,7 @@ class FunctionPrinter {
   void Body(const Block& block, bool chain = false);
   void Expression(const Node* node, Level required);
   void Bare(const Node* node);
-  void Arguments(const std::vector<Node*>& kids, size_t first);
+  void Arguments(const Kids& kids, size_t first);
   void Postfix(const Node* node);
   void Path(const Node* object, const Node* slot);
   void Operator(const Node* node);

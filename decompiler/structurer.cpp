@@ -1,6 +1,7 @@
 #include "decompiler/structurer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "decompiler/flow.h"
 #include "decompiler/function_frame.h"
@@ -224,8 +225,11 @@ bool Structurer::Step(int32_t& i, Region region, Block& out, Stack& stack, int n
 // Instructions that take values and leave one, as an expression.
 bool Structurer::Simple(int32_t i, Block& /*out*/, Stack& stack) {
   const Instruction& ins = code[i];
-  auto take = [&](int count) {
-    std::vector<Node*> kids(stack.end() - count, stack.end());
+  // The top `count` values, after `first` where one is given.
+  auto take = [&](int count, std::optional<Node*> first = std::nullopt) {
+    Kids kids;
+    if (first) kids.push_back(*first);
+    for (auto it = stack.end() - count; it != stack.end(); ++it) kids.push_back(*it);
     stack.resize(stack.size() - count);
     return kids;
   };
@@ -257,18 +261,14 @@ bool Structurer::Simple(int32_t i, Block& /*out*/, Stack& stack) {
     }
     case Op::kInvoke: {
       Node* function = Pop(stack);
-      std::vector<Node*> kids = take(ins.b);
-      kids.insert(kids.begin(), function);
-      node = syntax.New(Kind::kInvoke, std::move(kids));
+      node = syntax.New(Kind::kInvoke, take(ins.b, function));
       break;
     }
     case Op::kSend: case Op::kSendIfDefined: {
       Node* name = Pop(stack);
       Node* receiver = Pop(stack);
       if (!IsSymbolLiteral(name)) return Fail("the message sent at pc %u is no symbol", ins.pc);
-      std::vector<Node*> kids = take(ins.b);
-      kids.insert(kids.begin(), receiver->kind == Kind::kSelf ? nullptr : receiver);
-      node = syntax.New(Kind::kSend, std::move(kids));
+      node = syntax.New(Kind::kSend, take(ins.b, receiver->kind == Kind::kSelf ? nullptr : receiver));
       node->index = name->index;
       node->flag = ins.op == Op::kSendIfDefined;
       break;
@@ -314,9 +314,7 @@ bool Structurer::Simple(int32_t i, Block& /*out*/, Stack& stack) {
         break;
       }
       if (!symbol) return Fail("the array made at pc %u has no symbol for its class", ins.pc);
-      std::vector<Node*> kids = take(ins.b);
-      kids.insert(kids.begin(), cls);
-      node = syntax.New(Kind::kMakeArray, std::move(kids));
+      node = syntax.New(Kind::kMakeArray, take(ins.b, cls));
       break;
     }
     case Op::kSetLexScope: {

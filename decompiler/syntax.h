@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -17,6 +18,39 @@ struct Variable {
   bool byName = false;
   uint32_t id = 0;
   bool operator==(const Variable&) const = default;
+};
+
+// A node's operands: most have three or fewer, kept in place; more spill to
+// the heap.
+class Kids {
+ public:
+  Kids() = default;
+  Kids(std::initializer_list<Node*> list) {
+    for (Node* node : list) push_back(node);
+  }
+  void push_back(Node* node) {
+    if (count == kInPlace) spill.assign(inPlace, inPlace + kInPlace);
+    if (count >= kInPlace) {
+      spill.push_back(node);
+    } else {
+      inPlace[count] = node;
+    }
+    ++count;
+  }
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  Node** begin() { return count > kInPlace ? spill.data() : inPlace; }
+  Node* const* begin() const { return count > kInPlace ? spill.data() : inPlace; }
+  Node** end() { return begin() + count; }
+  Node* const* end() const { return begin() + count; }
+  Node*& operator[](size_t i) { return begin()[i]; }
+  Node* operator[](size_t i) const { return begin()[i]; }
+
+ private:
+  static constexpr size_t kInPlace = 3;
+  Node* inPlace[kInPlace] = {};
+  std::vector<Node*> spill;
+  size_t count = 0;
 };
 
 enum class Kind : uint8_t {
@@ -65,7 +99,7 @@ struct Node {
   Variable key;           // foreach's key, where `hasKey`
   bool hasKey = false;
   bool flag = false;      // if-defined send; deeply; collect; set-path's value used
-  std::vector<Node*> kids;
+  Kids kids;
   std::vector<Block> blocks;
   std::vector<uint32_t> handlers;  // try: the exception symbols' literals
 };
@@ -74,7 +108,7 @@ struct Node {
 // nodes costs few allocations.
 class Syntax {
  public:
-  Node* New(Kind kind, std::vector<Node*> kids = {}) {
+  Node* New(Kind kind, Kids kids = {}) {
     if (used == size) {
       // Small functions are the most: blocks start small and double.
       size = blocks.empty() ? 8 : std::min<size_t>(2 * size, 256);
