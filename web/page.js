@@ -21,8 +21,28 @@ function element(tag, properties = {}, ...children) {
 }
 
 const hex = (n, digits = 0) => '0x' + n.toString(16).padStart(digits, '0');
-// Sixteen bytes from `at`, as two hex digits each.
-const hexLine = (bytes, at) => Array.from(bytes.subarray(at, at + 16), (b) => b.toString(16).padStart(2, '0')).join(' ');
+// Bytes from `from` up to `to`, sixteen a line: the offset, the bytes in hex,
+// then as text ('.' for what does not print); the byte at `mark` in a span of
+// its own, marked.
+function hexDump(bytes, from, to, mark = -1) {
+  const pieces = [];
+  for (let at = from; at < to; at += 16) {
+    let line = at.toString(16).padStart(8, '0') + ' ';
+    let text = '';
+    for (let k = at; k < at + 16; ++k) {
+      const digits = k < to ? bytes[k].toString(16).padStart(2, '0') : '  ';
+      if (k === mark) {
+        pieces.push(line + ' ', element('span', { className: 'fault', textContent: digits }));
+        line = '';
+      } else {
+        line += ' ' + digits;
+      }
+      if (k < to) text += bytes[k] >= 0x20 && bytes[k] < 0x7F ? String.fromCharCode(bytes[k]) : '.';
+    }
+    pieces.push(`${line}  |${text}|\n`);
+  }
+  return pieces;
+}
 
 // A text from a package, cut short for showing: a crafted package may hold
 // names of megabytes, and a line of that length stalls the page's layout.
@@ -52,16 +72,16 @@ worker.onmessage = (event) => {
   }
 };
 
+// Each package gets its id and its tab at once, in the order chosen; its
+// bytes follow when they are read.
 async function open(file) {
-  // The id is taken once the bytes are in: files chosen together are read at
-  // the same time, and each needs an id of its own.
-  const bytes = new Uint8Array(await file.arrayBuffer());
-  const entry = { id: opened.length, file, bytes, json: null };
+  const entry = { id: opened.length, file, bytes: null, json: null };
   opened.push(entry);
   const button = element('button', { type: 'button', textContent: file.name });
   button.addEventListener('click', () => entry.json && show(entry));
   entry.button = button;
   document.getElementById('packages').append(element('li', {}, button));
+  entry.bytes = new Uint8Array(await file.arrayBuffer());
   worker.postMessage({ kind: 'open', id: entry.id, name: file.name, bytes: entry.bytes.slice().buffer });
 }
 
@@ -100,13 +120,14 @@ function show(entry) {
     faults.append(element('li', { textContent: json.error }));
     return;
   }
-  for (const key of ['file', 'signature', 'type', 'version', 'copyright', 'name', 'size', 'fileSize', 'created']) {
+  for (const key of ['file', 'signature', 'type', 'version', 'copyright', 'name', 'size', 'fileSize', 'created', 'directorySize']) {
     row(header, [key, json[key] ?? '(outside the info data)']);
   }
-  row(header, ['flags', hex(json.flags, 8)]);
+  row(header, ['flags', flagText(json.flags, [], PACKAGE_FLAGS)]);
   row(parts, ['part', 'offset', 'size', 'type', 'kind', 'flags', 'compressed', 'info'], true);
   for (const part of json.parts) {
-    row(parts, [part.number, part.offset, part.size, part.type, part.kind, hex(part.flags, 8), part.compressed, part.info ?? '']);
+    row(parts, [part.number, part.offset, part.size, part.type, part.kind,
+      flagText(part.flags, [PART_KINDS[part.flags & 3]], PART_FLAGS), part.compressed, part.info ?? '']);
   }
   for (const fault of json.faults) {
     const item = element('li', { textContent: `${hex(fault.offset)}: ${fault.message}` });
@@ -114,6 +135,7 @@ function show(entry) {
     faults.append(item);
   }
   if (json.cut) faults.append(element('li', { textContent: 'the listing is cut short: it would be far larger than the file' }));
+  if (!faults.childElementCount) faults.append(element('li', { className: 'none', textContent: 'No faults' }));
   const budget = { nodes: 2000 };
   for (const part of json.parts) {
     if (part.root === null) {
@@ -125,6 +147,16 @@ function show(entry) {
   }
 }
 
+// Flags as the report writes them: the number, then the names of those set.
+const PACKAGE_FLAGS = [[0x80000000, 'auto-remove'], [0x40000000, 'copy-protect'], [0x20000000, 'invisible'],
+  [0x10000000, 'no compression'], [0x04000000, 'relocation'], [0x02000000, 'faster compression'], [0x01000000, 'signature']];
+const PART_FLAGS = [[0x10, 'auto-load'], [0x20, 'auto-remove'], [0x40, 'compressed'], [0x80, 'notify'], [0x100, 'auto-copy']];
+const PART_KINDS = ['protocol', 'NewtonScript', 'raw', 'unknown kind'];
+function flagText(flags, names, table) {
+  const all = [...names, ...table.filter(([bit]) => (flags & bit) !== 0).map(([, name]) => name)];
+  return hex(flags >>> 0, 8) + (all.length ? ` (${all.join(', ')})` : '');
+}
+
 // Why a part's objects are not shown, as the report would say.
 function whyNotDecoded(part, json) {
   if (part.kind !== 'newtonscript') return `a ${part.kind} part`;
@@ -132,14 +164,13 @@ function whyNotDecoded(part, json) {
   return json.faults.length ? 'its entry is at fault (see the faults)' : 'its root is no array';
 }
 
-// The file's bytes around an offset, sixteen a line.
+// The file's bytes around a fault's offset, the byte at fault marked.
 function showBytes(entry, offset) {
   const start = Math.max(0, offset - (offset % 16) - 32);
-  const lines = [];
-  for (let at = start; at < Math.min(entry.bytes.length, start + 96); at += 16) {
-    lines.push(`${hex(at, 8)}${at <= offset && offset < at + 16 ? ' >' : '  '} ${hexLine(entry.bytes, at)}`);
-  }
-  document.getElementById('bytes').textContent = lines.join('\n') || `${hex(offset)} lies past the end of the file`;
+  const end = Math.min(entry.bytes.length, start + 96);
+  const view = document.getElementById('bytes');
+  if (start >= end) view.textContent = `${hex(offset)} lies past the end of the file`;
+  else view.replaceChildren(...hexDump(entry.bytes, start, end, offset));
 }
 
 // One value of a tree, as the report prints it; arrays and frames as
@@ -290,13 +321,10 @@ function renderBinary(entry, binary, name) {
   node.append(hexButton, save);
   hexButton.addEventListener('click', async () => {
     const bytes = await requestBinary(entry, binary.offset);
-    const shownBytes = bytes.subarray(0, 65536);
-    const lines = [];
-    for (let at = 0; at < shownBytes.length; at += 16) {
-      lines.push(hexLine(shownBytes, at));
-    }
-    if (bytes.length > shownBytes.length) lines.push(`(the first ${shownBytes.length} of ${bytes.length} bytes)`);
-    node.append(element('div', { className: 'hex', textContent: lines.join('\n') }));
+    const shown = Math.min(bytes.length, 65536);
+    const view = element('div', { className: 'hex' }, ...hexDump(bytes, 0, shown));
+    if (bytes.length > shown) view.append(`(the first ${shown} of ${bytes.length} bytes)`);
+    node.append(view);
     hexButton.disabled = true;
   });
   // The bytes are asked for on the first click, then saved by a link to them.
@@ -335,14 +363,16 @@ function drawBitmap(bitmap, mask = null) {
   return canvas;
 }
 
-// An icon frame's bitmap drawn over its mask, where both are there and agree
-// in size.
+// An icon frame's bitmap drawn over its mask, where both are there, agree in
+// size and the mask covers every ink pixel of the bits (old tools wrote masks
+// that do not); otherwise the bits alone.
 function iconOf(frame) {
   const find = (wanted) => Object.keys(frame).find((key) => key.toLowerCase() === wanted);
   const bits = frame[find('bits')]?.binary?.bitmap;
   const mask = frame[find('mask')]?.binary?.bitmap;
   if (!bits || !mask || bits.width !== mask.width || bits.height !== mask.height) return null;
-  const canvas = drawBitmap(bits, mask);
+  const covers = bits.rows.every((row, y) => [...row].every((pixel, x) => pixel === '0' || mask.rows[y][x] !== '0'));
+  const canvas = drawBitmap(bits, covers ? mask : null);
   canvas.classList.add('icon');
   return canvas;
 }

@@ -187,6 +187,23 @@ const pixels = await tab.$eval('canvas.bitmap', (canvas) => {
   return rows;
 });
 check(JSON.stringify(pixels) === JSON.stringify(icon.rows), 'the icon is drawn pixel for pixel');
+// The header as the report writes it, and no fault.
+const headerRows = await tab.$$eval('#header tr', (rows) => rows.map((tr) => tr.textContent));
+const partRows = await tab.$$eval('#parts tr', (rows) => rows.map((tr) => [...tr.cells].map((cell) => cell.textContent)));
+check(headerRows.includes(`directorySize${exampleJson.directorySize}`) && partRows[1][5] === '0x00000081 (NewtonScript, notify)',
+  `the header shows the directory size and the flags' names (${partRows[1][5]})`);
+const noFaults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
+check(JSON.stringify(noFaults) === '["No faults"]', 'a package without faults says so');
+// A binary's hex view: offsets, sixteen bytes a line, and the text.
+const hexView = await tab.evaluate(async () => {
+  const slot = [...document.querySelectorAll('#tree .slot')].find((each) => each.firstChild.textContent === 'greeting: ');
+  slot.querySelector('.binary button').click();
+  while (!slot.querySelector('.hex')) await new Promise((resolve) => setTimeout(resolve, 5));
+  return slot.querySelector('.hex').textContent;
+});
+check(hexView.startsWith('00000000  48 65 6c 6c 6f 20 66 72 6f 6d 20 70 6b 67 65 6d  |Hello from pkgem|\n00000010  62 65 64 21 0a'),
+  'a binary\'s hex view has offsets and a text column');
+
 // pkgembed's installScript, opened, reads as its source.
 const installSource = await tab.evaluate(async () => {
   const slot = [...document.querySelectorAll('#tree .slot')].find((each) => each.firstChild.textContent === 'installScript: ');
@@ -214,6 +231,12 @@ await openPackage(truncated, truncatedJson.name ?? '(no name)');
 const faults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
 const expectedFaults = truncatedJson.faults.map((fault) => `0x${fault.offset.toString(16)}: ${fault.message}`);
 check(faults.length > 0 && JSON.stringify(faults) === JSON.stringify(expectedFaults), 'a truncated package shows its faults');
+const marked = await tab.evaluate(() => {
+  document.querySelector('#faults li').click();
+  return document.querySelector('#bytes .fault')?.textContent;
+});
+const firstFault = truncatedJson.faults[0].offset;
+check(marked === fs.readFileSync(truncated)[firstFault].toString(16).padStart(2, '0'), `the byte of a fault is marked (${marked})`);
 const truncatedNames = await tab.$$eval('#tree .name', (nodes) => nodes.map((node) => node.textContent.slice(0, -2)));
 check(truncatedNames.length > 0 && JSON.stringify(truncatedNames) === JSON.stringify(slotNames(truncatedJson.parts[0].root)),
   `a truncated package shows the objects before the cut (${truncatedNames.length} slots)`);
@@ -318,6 +341,16 @@ for (const name of ['hostile', 'large']) {
   }, name);
   check(shownName === name, `the ${name} package, chosen with another, shows its own name (${shownName})`);
 }
+
+const tabOrder = await tab.$$eval('#packages button', (buttons) => buttons.slice(-2).map((button) => button.textContent));
+check(JSON.stringify(tabOrder) === '["hostile.pkg","large.pkg"]', `tabs come in the order chosen (${tabOrder})`);
+
+// At 420 px wide, no table runs off the screen.
+await tab.setViewportSize({ width: 420, height: 800 });
+await openPackage(example, exampleJson.name);
+const widest = await tab.$$eval('table', (tables) => Math.max(...tables.map((table) => table.getBoundingClientRect().right)));
+check(widest <= 420, `at 420 px every table fits (its right edge at ${Math.round(widest)})`);
+await tab.screenshot({ path: path.join(artifacts, 'narrow.png'), fullPage: true });
 
 // Only the page itself, and the blob: and data: URLs it makes.
 const elsewhere = requests.filter((url) => url !== pageUrl && !url.startsWith('blob:') && !url.startsWith('data:'));
