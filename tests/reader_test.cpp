@@ -126,6 +126,14 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
          Set(b, at["bitsClass"], (at["end 0"] - at["bitsClass"] + 1) << 8 | 0x40);
          return std::set<uint32_t>{at["bitsClass"]};
        }},
+      {"last object's size raised by 4", [](auto& b, auto& at) {
+         Set(b, at["bitsClass"], (static_cast<uint8_t>(b[at["bitsClass"] + 2]) + 4) << 8 | 0x40);
+         return std::set<uint32_t>{at["bitsClass"]};
+       }},
+      {"parts overlapping by one byte", [](auto& b, auto& at) {
+         Set(b, 0x54, at["end 0"] - at["root"] - 1);
+         return std::set<uint32_t>{0x54};
+       }},
       {"pointer to the first byte after its part", [](auto& b, auto& at) { Set(b, at["top"] + 12, at["end 0"] + 1); return std::set<uint32_t>{at["top"] + 12}; }},
       {"huge object", [](auto& b, auto& at) { Set(b, at["real"], 0xFFFFFF40); return std::set<uint32_t>{at["real"]}; }},
       {"map names too few", [](auto& b, auto& at) { Set(b, at["m1"], 0x1841); return std::set<uint32_t>{at["top"]}; }},

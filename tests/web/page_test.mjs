@@ -83,6 +83,16 @@ const hostile = build('hostile.pkg',
   'makeSlot <img/src=x/onerror=window.pwned=3> binary string markup.bin\n' +
   'makeSlot javascript:window.pwned=4 binary </script> markup.bin\n',
   { 'markup.bin': Buffer.concat([utf16, Buffer.alloc(2)]) }, markup);
+// Markup in the package's name (its file's), copyright and part info too.
+const markupName = '<img src=x onerror=window.pwned=5>';
+const named = build(`${markupName}.pkg`, 'makeSlot a binary b markup.bin\n');
+{
+  const bytes = fs.readFileSync(named);
+  const at = bytes.indexOf(Buffer.from('Copyright String', 'utf16le').swap16());
+  Buffer.from('<svg onload=p()>', 'utf16le').swap16().copy(bytes, at);
+  bytes.write('<b>!', bytes.indexOf('auto', 84), 'latin1');
+  fs.writeFileSync(named, bytes);
+}
 const large = build('large.pkg', 'makeSlot big binary data big.bin', { 'big.bin': Buffer.alloc(16000000, 7) });
 let slots = '';
 for (let i = 0; i < 100000; ++i) slots += `makeSlot s${i} binary b small.bin\n`;
@@ -251,6 +261,13 @@ check(pwned === undefined && dialogs === 0 && injected === 0, 'markup in a packa
 check(text.includes(markup) && text.includes('<img/src=x/onerror=window.pwned=3>: ') && text.includes('class </script>'),
   'markup in a package is shown as text');
 
+await openPackage(named, markupName);
+const headerText = await tab.$eval('main', (main) => main.textContent);
+const namedInjected = await tab.evaluate(() => document.querySelectorAll('main img, main svg, main table b').length);
+check(headerText.includes('<svg onload=p()>') && headerText.includes('<b>!') && headerText.includes(`${markupName}.pkg`) &&
+  namedInjected === 0 && (await tab.evaluate(() => window.pwned)) === undefined,
+  'markup in a package\'s name, copyright, part info and file name is shown as text');
+
 // A 16 MB package: named within a second, and the page never still.
 await tab.evaluate(() => {
   window.stillest = 0;
@@ -275,7 +292,7 @@ await tab.waitForFunction(() => [...document.querySelectorAll('#tree .name')].so
 const manyTime = Date.now() - start;
 check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms (at most 2000)`);
 const listed = await tab.$$eval('#packages li', (items) => items.length);
-check(listed === 5, 'the page lists every package opened');
+check(listed === 6, 'the page lists every package opened');
 
 // The crafted package: its JSON stops early, its names are cut short for
 // showing, and the page stays responsive.
