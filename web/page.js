@@ -107,6 +107,10 @@ function row(table, cells, heading = false) {
 
 function show(entry) {
   shown = entry;
+  roots.clear();
+  hits = [];
+  hitAt = -1;
+  document.getElementById('hits').textContent = '';
   for (const each of opened) each.button.classList.toggle('shown', each === entry);
   const json = entry.json;
   document.getElementById('name').textContent = shortened(json.error ? json.file : json.name ?? '(no name)');
@@ -143,9 +147,127 @@ function show(entry) {
       continue;
     }
     tree.append(element('div', { className: 'part', textContent: `part ${part.number} objects:` }));
-    tree.append(renderValue(entry, part.root, '', budget));
+    const root = renderValue(entry, part.root, '', budget);
+    roots.set(part.number, root);
+    tree.append(root);
+  }
+  showBitmaps(json);
+}
+
+// The tree's tools: expand all, collapse all, a search through slot names and
+// strings that opens the tree to each hit in turn, and a strip of every
+// bitmap, each a link to its place. They work on the JSON, and open the tree
+// a chunk a turn, so that a package of 100,000 slots keeps the page live.
+const roots = new Map();  // the rendered root of each part shown
+let hits = [], hitAt = -1;
+
+// Paths (a part, then child indices) to the values that `test(name, value)`
+// takes (`name` is the slot's, or null in an array), in the tree's order; at
+// most `most`. The JSON is at most 130 levels deep, as the listing is.
+function findPaths(json, test, most = 10000) {
+  const found = [];
+  const path = [];
+  const walk = (value, name) => {
+    if (found.length >= most) return;
+    if (path.length > 1 && test(name, value)) found.push(path.slice());
+    if (!value || typeof value !== 'object') return;
+    if ('array' in value) {
+      for (let i = 0; i < value.array.length; ++i) {
+        path.push(i);
+        walk(value.array[i], null);
+        path.pop();
+      }
+    } else if ('frame' in value && !isFunction(value.frame)) {
+      let i = 0;
+      for (const key in value.frame) {
+        path.push(i++);
+        walk(value.frame[key], key);
+        path.pop();
+      }
+    }
+  };
+  for (const part of json.parts) {
+    if (part.root === null) continue;
+    path.push(part.number);
+    walk(part.root, null);
+    path.pop();
+  }
+  return found;
+}
+
+// Opens the tree along a path; the element shown there.
+async function reveal(path) {
+  let node = roots.get(path[0]);
+  for (const index of path.slice(1)) {
+    const details = node?.matches?.('details') ? node : node?.querySelector(':scope > details, :scope > .slot > details');
+    if (!details?.reveal) return node;
+    node = details.reveal(index);
+    // A turn between levels, so that the page is never still for long.
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  return node;
+}
+
+async function showHit(step) {
+  if (!hits.length) return;
+  hitAt = (hitAt + step + hits.length) % hits.length;
+  document.getElementById('hits').textContent = `${hitAt + 1} of ${hits.length}${hits.length >= 10000 ? '+' : ''}`;
+  const node = await reveal(hits[hitAt]);
+  document.querySelector('#tree .hit')?.classList.remove('hit');
+  node?.classList.add('hit');
+  node?.scrollIntoView({ block: 'center' });
+}
+
+function search(text) {
+  const wanted = text.toLowerCase();
+  hits = !wanted || !shown?.json?.parts ? [] : findPaths(shown.json, (name, value) =>
+    (name !== null && name.toLowerCase().includes(wanted)) ||
+    (typeof value?.string === 'string' && value.string.toLowerCase().includes(wanted)));
+  hitAt = -1;
+  document.getElementById('hits').textContent = text ? `${hits.length} found` : '';
+  showHit(1);
+}
+
+async function expandAll() {
+  // Level by level, a chunk a turn.
+  for (let round = 0; round < 200; ++round) {
+    const closed = [...document.querySelectorAll('#tree details:not([open]):not(.function)')];
+    if (!closed.length) return;
+    for (const details of closed) {
+      details.open = true;
+      await new Promise((resolve) => setTimeout(resolve, 0));
+    }
   }
 }
+
+function collapseAll() {
+  for (const details of document.querySelectorAll('#tree details[open]')) details.open = false;
+}
+
+function showBitmaps(json) {
+  const strip = document.getElementById('bitmaps');
+  strip.replaceChildren();
+  for (const path of findPaths(json, (name, value) => Boolean(value?.binary?.bitmap), 200)) {
+    let value = json.parts.find((part) => part.number === path[0]).root;
+    for (const index of path.slice(1)) value = 'array' in value ? value.array[index] : Object.values(value.frame)[index];
+    const canvas = drawBitmap(value.binary.bitmap);
+    const link = element('button', { type: 'button', className: 'bitmap-link', title: `the bitmap at ${hex(value.binary.offset)}` }, canvas);
+    link.addEventListener('click', async () => {
+      const node = await reveal(path);
+      node?.scrollIntoView({ block: 'center' });
+    });
+    strip.append(link);
+  }
+}
+
+document.getElementById('expand').addEventListener('click', expandAll);
+document.getElementById('collapse').addEventListener('click', collapseAll);
+let searchTimer;
+document.getElementById('search').addEventListener('input', (event) => {
+  clearTimeout(searchTimer);
+  searchTimer = setTimeout(() => search(event.target.value), 200);
+});
+document.getElementById('next').addEventListener('click', () => showHit(1));
 
 // Flags as the report writes them: the number, then the names of those set.
 const PACKAGE_FLAGS = [[0x80000000, 'auto-remove'], [0x40000000, 'copy-protect'], [0x20000000, 'invisible'],
@@ -194,8 +316,12 @@ function renderValue(entry, value, name, budget) {
   if ('binary' in value) return renderBinary(entry, value.binary, name);
   if ('array' in value) {
     const label = `[${value.array.length} elements${value.class ? ', class ' + classText(value.class) : ''}]`;
-    return container(label, value.array.length, budget, (from, to, into) => {
-      for (let i = from; i < to; ++i) into.append(element('div', { className: 'slot' }, renderValue(entry, value.array[i], name, budget)));
+    return container(label, value.array.length, budget, (from, to, into, kids) => {
+      for (let i = from; i < to; ++i) {
+        const slot = element('div', { className: 'slot' }, renderValue(entry, value.array[i], name, budget));
+        kids[i] = slot;
+        into.append(slot);
+      }
     });
   }
   if ('frame' in value) return isFunction(value.frame) ? renderFunction(entry, value, budget) : renderFrame(entry, value, budget);
@@ -204,7 +330,7 @@ function renderValue(entry, value, name, budget) {
 
 function renderFrame(entry, value, budget) {
   const names = Object.keys(value.frame);
-  return container(`{${names.length} slots}`, names.length, budget, (from, to, into) => {
+  return container(`{${names.length} slots}`, names.length, budget, (from, to, into, kids) => {
     if (from === 0) {
       const icon = iconOf(value.frame);
       if (icon) into.append(icon);
@@ -212,6 +338,7 @@ function renderFrame(entry, value, budget) {
     for (let i = from; i < to; ++i) {
       const slot = element('div', { className: 'slot' }, element('span', { className: 'name', textContent: shortened(names[i]) + ': ' }));
       slot.append(renderValue(entry, value.frame[names[i]], names[i], budget));
+      kids[i] = slot;
       into.append(slot);
     }
   });
@@ -284,31 +411,51 @@ function classText(value) {
   return value.symbol !== undefined ? "'" + shortened(value.symbol) : JSON.stringify(value);
 }
 
-// A disclosure element that makes its contents, a chunk at a time, when it
-// first opens; opened at once while the first screen's budget lasts.
+// A disclosure element that makes its contents in chunks of 500 when it
+// first opens, opened at once while the first screen's budget lasts. A chunk
+// can be made out of turn, to reveal one child deep in a long container;
+// buttons fill the gaps.
 function container(label, count, budget, fill) {
   const CHUNK = 500;
   const details = element('details', {}, element('summary', { textContent: label }));
-  let made = 0;
-  const more = element('button', { type: 'button', className: 'more' });
-  const makeChunk = () => {
-    const to = Math.min(count, made + CHUNK);
-    more.remove();
-    fill(made, to, details);
-    budget.nodes -= to - made;
-    made = to;
-    if (made < count) {
-      more.textContent = `show ${Math.min(CHUNK, count - made)} more of ${count - made}`;
-      details.append(more);
-    }
+  details.kids = [];  // the element of each child made, by index
+  const chunks = new Map();  // chunk number to its element
+  const gapButton = (chunk) => {
+    const from = chunk * CHUNK, to = Math.min(count, from + CHUNK);
+    const button = element('button', { type: 'button', className: 'more', textContent: `show ${from}\u2013${to - 1} of ${count}` });
+    button.addEventListener('click', () => makeChunk(chunk));
+    return button;
   };
-  more.addEventListener('click', makeChunk);
+  const makeChunk = (chunk) => {
+    if (chunks.has(chunk) || chunk * CHUNK >= count) return;
+    const box = element('div', { className: 'chunk' });
+    const to = Math.min(count, (chunk + 1) * CHUNK);
+    fill(chunk * CHUNK, to, box, details.kids);
+    budget.nodes -= to - chunk * CHUNK;
+    chunks.set(chunk, box);
+    // The chunks in order, a button where one is missing between or after.
+    const made = [...chunks.keys()].sort((a, b) => a - b);
+    details.replaceChildren(details.firstChild);
+    let next = 0;
+    for (const number of made) {
+      if (number > next) details.append(gapButton(number - 1));
+      details.append(chunks.get(number));
+      next = number + 1;
+    }
+    if (next * CHUNK < count) details.append(gapButton(next));
+  };
+  // Opens the container and makes the chunk of child `index`; its element.
+  details.reveal = (index) => {
+    details.open = true;
+    makeChunk(Math.floor(Math.min(index, count - 1) / CHUNK));
+    return details.kids[index];
+  };
   details.addEventListener('toggle', () => {
-    if (details.open && made === 0 && count > 0) makeChunk();
+    if (details.open && chunks.size === 0) makeChunk(0);
   });
   if (budget.nodes > 0) {
     details.open = true;
-    if (count > 0) makeChunk();
+    makeChunk(0);
   }
   return details;
 }

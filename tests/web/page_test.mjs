@@ -214,6 +214,15 @@ const hexView = await tab.evaluate(async () => {
 check(hexView.startsWith('00000000  48 65 6c 6c 6f 20 66 72 6f 6d 20 70 6b 67 65 6d  |Hello from pkgem|\n00000010  62 65 64 21 0a'),
   'a binary\'s hex view has offsets and a text column');
 
+// Expand all, collapse all, and the strip of the package's bitmaps.
+await tab.click('#collapse');
+const openAfterCollapse = await tab.$$eval('#tree details[open]', (all) => all.length);
+await tab.click('#expand');
+await tab.waitForFunction(() => document.querySelectorAll('#tree details:not([open]):not(.function)').length === 0, null, { timeout: 20000 });
+check(openAfterCollapse === 0, 'collapse all closes the tree, and expand all opens it');
+const strip = await tab.$$eval('#bitmaps canvas', (all) => all.length);
+check(strip === 1, `a strip shows the package's bitmaps (${strip})`);
+
 // pkgembed's installScript, opened, reads as its source.
 const installSource = await tab.evaluate(async () => {
   const slot = [...document.querySelectorAll('#tree .slot')].find((each) => each.firstChild.textContent === 'installScript: ');
@@ -291,6 +300,15 @@ await tab.waitForFunction(() => [...document.querySelectorAll('#tree .name')].so
   null, { timeout: 20000 });
 const manyTime = Date.now() - start;
 check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms (at most 2000)`);
+// The search finds the last of 100,000 slots and opens the tree to it, the
+// page never still for 100 ms.
+await tab.evaluate(() => { window.stillest = 0; });
+await tab.fill('#search', 's99999');
+await tab.waitForFunction(() => document.querySelector('#tree .hit')?.textContent.startsWith('s99999: '), null, { timeout: 30000 });
+const searchStillest = await tab.evaluate(() => window.stillest);
+const found = await tab.$eval('#hits', (hits) => hits.textContent);
+check(found === '1 of 1', `the search finds the one slot s99999 (${found})`);
+check(searchStillest <= 100, `searching 100,000 slots leaves the page still for at most ${Math.round(searchStillest)} ms (100)`);
 const listed = await tab.$$eval('#packages li', (items) => items.length);
 check(listed === 6, 'the page lists every package opened');
 
