@@ -139,8 +139,10 @@ Directory ReadDirectory(const FileBytes& file, Faults& faults) {
                           static_cast<unsigned long long>(file.Size())));
   }
   uint64_t entries = directory.partCount;
+  // A count the file has no room for is no count: the parts would lie past
+  // the end anyway, and a file of random bytes would make millions of them.
   if (!file.Has(kHeaderSize, kEntrySize * entries)) {
-    entries = (file.Size() - kHeaderSize) / kEntrySize;
+    entries = 0;
     faults.Add(48, Format("%u part entries do not fit in the file", directory.partCount));
   }
   directory.infoStart = kHeaderSize + kEntrySize * entries;

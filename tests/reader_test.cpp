@@ -108,6 +108,11 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
          Set(b, 44, 0x10000);
          return std::set<uint32_t>{0xc, 0x2c, 0x34, 0x54, 0x74};
        }},
+      // A count with no room: no entries read, however many it claims.
+      {"part count past the end of the file", [](auto& b, auto&) {
+         Set(b, 48, 0x7FFFFFFF);
+         return std::set<uint32_t>{0x18, 0x30};
+       }},
       {"odd name length", [](auto& b, auto&) { Set(b, 24, 34 << 16 | 9); return std::set<uint32_t>{0x18}; }},
       {"name without terminator", [](auto& b, auto&) { b[148 + 34 + 9] = 'x'; return std::set<uint32_t>{0x18}; }},
       {"part past the end", [](auto& b, auto&) { Set(b, 0x38, 1 << 20); return std::set<uint32_t>{0x34}; }},
