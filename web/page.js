@@ -133,9 +133,21 @@ function show(entry) {
     row(parts, [part.number, part.offset, part.size, part.type, part.kind,
       flagText(part.flags, [PART_KINDS[part.flags & 3]], PART_FLAGS), part.compressed, part.info ?? '']);
   }
-  for (const fault of json.faults) {
+  const holding = objectsHolding(json, json.faults.map((fault) => fault.offset));
+  for (const [k, fault] of json.faults.entries()) {
     const item = element('li', { textContent: `${hex(fault.offset)}: ${fault.message}` });
     item.addEventListener('click', () => showBytes(entry, fault.offset));
+    if (holding[k]) {
+      const link = element('button', { type: 'button', className: 'object-link', textContent: 'the object it lies in' });
+      link.addEventListener('click', async (event) => {
+        event.stopPropagation();
+        const node = await reveal(holding[k]);
+        document.querySelector('#tree .hit')?.classList.remove('hit');
+        node?.classList.add('hit');
+        node?.scrollIntoView({ block: 'center' });
+      });
+      item.append(' ', link);
+    }
     faults.append(item);
   }
   if (json.cut) faults.append(element('li', { textContent: 'the listing is cut short: it would be far larger than the file' }));
@@ -161,15 +173,15 @@ function show(entry) {
 const roots = new Map();  // the rendered root of each part shown
 let hits = [], hitAt = -1;
 
-// Paths (a part, then child indices) to the values that `test(name, value)`
-// takes (`name` is the slot's, or null in an array), in the tree's order; at
-// most `most`. The JSON is at most 130 levels deep, as the listing is.
+// Paths (a part, then child indices) to the values that `test(name, value,
+// path)` takes (`name` is the slot's, or null in an array), in the tree's
+// order; at most `most`. The JSON is at most 130 levels deep, as the listing is.
 function findPaths(json, test, most = 10000) {
   const found = [];
   const path = [];
   const walk = (value, name) => {
     if (found.length >= most) return;
-    if (path.length > 1 && test(name, value)) found.push(path.slice());
+    if (path.length > 1 && test(name, value, path)) found.push(path.slice());
     if (!value || typeof value !== 'object') return;
     if ('array' in value) {
       for (let i = 0; i < value.array.length; ++i) {
@@ -193,6 +205,29 @@ function findPaths(json, test, most = 10000) {
     path.pop();
   }
   return found;
+}
+
+// For each of the first 100 offsets, the path to the smallest object of the
+// tree whose bytes hold it (a frame or array: its header and a word a value;
+// a binary: its header and its bytes), or null.
+function objectsHolding(json, offsets) {
+  const wanted = offsets.slice(0, 100);
+  const best = wanted.map(() => null);
+  const sizes = wanted.map(() => Infinity);
+  findPaths(json, (name, value, path) => {
+    const object = value?.binary ?? value;
+    if (typeof object?.offset !== 'number') return false;
+    const size = value.binary ? 12 + value.binary.size : 'array' in value ? 12 + 4 * value.array.length
+      : 'frame' in value ? 12 + 4 * Object.keys(value.frame).length : 0;
+    wanted.forEach((offset, k) => {
+      if (offset >= object.offset && offset < object.offset + size && size < sizes[k]) {
+        sizes[k] = size;
+        best[k] = path.slice();
+      }
+    });
+    return false;
+  });
+  return best;
 }
 
 // Opens the tree along a path; the element shown there.

@@ -247,7 +247,7 @@ check(saved.equals(fs.readFileSync(path.join(examples, 'greeting.txt'))), 'a sav
 // A truncated package: the faults pkginspect reports, offsets first.
 const truncatedJson = referenceFaulty(truncated);
 await openPackage(truncated, truncatedJson.name ?? '(no name)');
-const faults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
+const faults = await tab.$$eval('#faults li', (items) => items.map((item) => item.firstChild.textContent));
 const expectedFaults = truncatedJson.faults.map((fault) => `0x${fault.offset.toString(16)}: ${fault.message}`);
 check(faults.length > 0 && JSON.stringify(faults) === JSON.stringify(expectedFaults), 'a truncated package shows its faults');
 const marked = await tab.evaluate(() => {
@@ -255,6 +255,14 @@ const marked = await tab.evaluate(() => {
   return document.querySelector('#bytes .fault')?.textContent;
 });
 const firstFault = truncatedJson.faults[0].offset;
+const linked = await tab.evaluate(async () => {
+  const link = document.querySelector('#faults .object-link');
+  if (!link) return null;
+  link.click();
+  for (let i = 0; i < 100 && !document.querySelector('#tree .hit'); ++i) await new Promise((resolve) => setTimeout(resolve, 10));
+  return document.querySelector('#tree .hit')?.textContent.slice(0, 40) ?? '';
+});
+check(Boolean(linked), `a fault inside an object links to it (${linked})`);
 check(marked === fs.readFileSync(truncated)[firstFault].toString(16).padStart(2, '0'), `the byte of a fault is marked (${marked})`);
 const truncatedNames = await tab.$$eval('#tree .name', (nodes) => nodes.map((node) => node.textContent.slice(0, -2)));
 check(truncatedNames.length > 0 && JSON.stringify(truncatedNames) === JSON.stringify(slotNames(truncatedJson.parts[0].root)),
