@@ -96,6 +96,16 @@ void JsonWriter::Quoted(std::string_view text) {
   static const char kDigits[] = "0123456789abcdef";
   buffer += '"';
   while (!text.empty()) {
+    // Plain ASCII, the most of any text, goes in runs.
+    size_t plain = 0;
+    while (plain < text.size()) {
+      unsigned char c = static_cast<unsigned char>(text[plain]);
+      if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
+      ++plain;
+    }
+    buffer.append(text.data(), plain);
+    text.remove_prefix(plain);
+    if (text.empty()) break;
     size_t length = CharacterLength(text);
     unsigned char c = static_cast<unsigned char>(text[0]);
     if (length == 0) {
