@@ -99,17 +99,18 @@ std::string Decompiler::LiteralSummary(uint32_t index) const {
     case PrintedValue::kInteger:
       return std::to_string(static_cast<int32_t>(value.word) >> 2);
     case PrintedValue::kArray:
-      return "[" + std::to_string(tree.NumberOfElements(value.object)) + " elements]";
+      return Concat({"[", std::to_string(tree.NumberOfElements(value.object)), " elements]"});
     case PrintedValue::kFrame:
-      return IsFunctionFrame(tree, value) ? "func" : "{" + std::to_string(tree.NumberOfSlots(value.object)) + " slots}";
+      if (IsFunctionFrame(tree, value)) return "func";
+      return Concat({"{", std::to_string(tree.NumberOfSlots(value.object)), " slots}"});
     case PrintedValue::kBinary: {
       PrintedBinary binary = tree.Binary(value.object);
-      if (binary.isSymbol) return "'" + Identifier(binary.name);
+      if (binary.isSymbol) return Concat({"'", Identifier(binary.name)});
       if (NamesEqualIgnoringCase(binary.className, "string")) return Cut(StringLiteral(binary.bytes, binary.length));
-      return "<" + std::string(binary.className) + ", " + std::to_string(binary.length) + " bytes>";
+      return Concat({"<", binary.className, ", ", std::to_string(binary.length), " bytes>"});
     }
     default:
-      return "@" + std::to_string(value.word >> 2);
+      return Concat({"@", std::to_string(value.word >> 2)});
   }
 }
 

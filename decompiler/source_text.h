@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,14 @@ class SourceText {
   size_t limit;
   int indent = 0;
 };
+
+// The pieces one after another (appended, not added: GCC 12 warns falsely
+// about adding a literal to a temporary string).
+inline std::string Concat(std::initializer_list<std::string_view> pieces) {
+  std::string text;
+  for (std::string_view piece : pieces) text += piece;
+  return text;
+}
 
 // A name as NewtonScript writes it: as it is where it is a plain identifier
 // and no reserved word, else between vertical bars.

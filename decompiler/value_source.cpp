@@ -46,7 +46,7 @@ std::string ValueSource::Scalar(const PrintedValue& value) const {
     case PrintedValue::kCharacter:
       return CharacterLiteral(value.word >> 4 & 0xFFFF);
     case PrintedValue::kMagicPointer:
-      return "@" + std::to_string(value.word >> 2);
+      return Concat({"@", std::to_string(value.word >> 2)});
     case PrintedValue::kImmediate:
       if (value.word == Ref::kNil) return "nil";
       if (value.word == Ref::kTrue) return "true";
@@ -153,7 +153,7 @@ void ValueSource::Array(const PrintedValue& array, SourceText& out, int depth) {
 
 void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void* frame) {
   PrintedBinary binary = tree.Binary(value.object);
-  if (binary.isSymbol) return out.Put("'" + Identifier(binary.name));
+  if (binary.isSymbol) return out.Put(Concat({"'", Identifier(binary.name)}));
   if (IsString(binary)) return out.Put(StringLiteral(binary.bytes, binary.length));
   if (IsReal(binary)) return out.Put(RealLiteral(LoadBigDouble(binary.bytes)));
   if (!inCode && WrittenBefore(value, out, 0)) return;
@@ -163,9 +163,8 @@ void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void*
     hex += kDigits[binary.bytes[i] >> 4];
     hex += kDigits[binary.bytes[i] & 0xF];
   }
-  std::string cls = binary.className.empty() ? "nil" : "'" + Identifier(binary.className);
-  out.Put("MakeBinaryFromHex(\"" + hex + "\", " + cls + ") /* " + std::to_string(binary.length) +
-          " bytes");
+  std::string cls = binary.className.empty() ? "nil" : Concat({"'", Identifier(binary.className)});
+  out.Put(Concat({"MakeBinaryFromHex(\"", hex, "\", ", cls, ") /* ", std::to_string(binary.length), " bytes"}));
   std::vector<std::string> picture = tree.Picture(value.object, frame);
   if (!picture.empty()) {
     out.Put(":");
