@@ -128,12 +128,6 @@ Directory ReadDirectory(const FileBytes& file, Faults& faults) {
     return directory;
   }
   ReadHeaderFields(file, directory);
-  directory.flags = file.Word(12);
-  directory.version = file.Word(16);
-  directory.size = file.Word(28);
-  directory.date = file.Word(32);
-  directory.directorySize = file.Word(44);
-  directory.partCount = file.Word(48);
   if (directory.size != file.Size()) {
     faults.Add(28, Format("the package size is %u but the file holds %llu bytes", directory.size,
                           static_cast<unsigned long long>(file.Size())));
