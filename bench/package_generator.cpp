@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     std::string bounds = objects.Frame({{"left", 0u}, {"top", 80u}, {"right", 960u}, {"bottom", 160u}});
     for (int f = 0; f < functions; ++f) {
       int n = p * 7 + f;
-      FunctionSpec spec{"f", {"arg"}, {"x", "y", "z"}, Instantiate(kTemplates[f % 6], n % 50), {}, "", {}};
-      std::string method = objects.Function(spec, f % 5 == 0, f % 3 == 0);
+      FunctionPlan plan{"f", {"arg"}, {"x", "y", "z"}, Instantiate(kTemplates[f % 6], n % 50), {}, "", {}};
+      std::string method = objects.Function(plan, f % 5 == 0, f % 3 == 0);
       views.push_back(objects.Frame({{"viewClass", 324u}, {"viewBounds", bounds},
                                      {"text", objects.String("View " + std::to_string(n))},
                                      {"viewFlags", 4u << 2}, {"viewClickScript", method},

@@ -62,15 +62,6 @@ void NamesFromDebuggerInfo(const PrintedTree& tree, const PrintedValue& info, Fu
 
 }  // namespace
 
-std::optional<PrintedValue> SlotNamed(const PrintedTree& tree, const void* frame,
-                                      std::string_view name) {
-  int32_t count = tree.NumberOfSlots(frame);
-  for (int32_t i = 0; i < count; ++i) {
-    if (NamesEqualIgnoringCase(tree.SlotName(frame, i), name)) return tree.SlotValue(frame, i);
-  }
-  return std::nullopt;
-}
-
 std::optional<std::string_view> SymbolOf(const PrintedTree& tree, const PrintedValue& value) {
   if (value.kind != PrintedValue::kBinary) return std::nullopt;
   return tree.SymbolName(value.object);

@@ -46,9 +46,6 @@ bool IsNativeFunctionFrame(const PrintedTree& tree, const PrintedValue& frame);
 bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, FunctionFrame& out,
                        std::string& why);
 
-// The value of the slot of `frame` whose name equals `name` ignoring case.
-std::optional<PrintedValue> SlotNamed(const PrintedTree& tree, const void* frame,
-                                      std::string_view name);
 // The name of a symbol value, if it is one.
 std::optional<std::string_view> SymbolOf(const PrintedTree& tree, const PrintedValue& value);
 // The value a push-constant operand stands for.

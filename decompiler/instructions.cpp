@@ -39,18 +39,6 @@ const FreqFuncInfo kFreqFuncs[] = {
 };
 static_assert(sizeof kFreqFuncs / sizeof kFreqFuncs[0] == static_cast<size_t>(FreqFunc::kCount));
 
-// Opcodes 3 to 25 by the number in bits 7..3; 0 is the simple group, and 1,
-// 2 and 26 to 31 are undefined.
-const Op kWithOperand[] = {
-    Op::kPush,          Op::kPushConstant,    Op::kCall,        Op::kInvoke,
-    Op::kSend,          Op::kSendIfDefined,   Op::kResend,      Op::kResendIfDefined,
-    Op::kBranch,        Op::kBranchIfTrue,    Op::kBranchIfFalse, Op::kFindVar,
-    Op::kGetVar,        Op::kMakeFrame,       Op::kMakeArray,   Op::kGetPath,
-    Op::kSetPath,       Op::kSetVar,          Op::kFindAndSetVar, Op::kIncrVar,
-    Op::kBranchIfLoopNotDone, Op::kFreqFunc,  Op::kNewHandlers,
-};
-const int kFirstWithOperand = 3;
-
 }  // namespace
 
 const char* OpName(Op op) { return kOpNames[static_cast<int>(op)]; }
@@ -129,11 +117,11 @@ bool DecodeInstructions(const uint8_t* code, size_t length, std::vector<Instruct
       }
       instruction.op = static_cast<Op>(b);
       instruction.b = 0;
-    } else if (a < kFirstWithOperand || a >= kFirstWithOperand + static_cast<int>(std::size(kWithOperand))) {
+    } else if (a < kFirstWithOperand || a > OpcodeOf(Op::kNewHandlers)) {
       why = Format("the byte 0x%02x at pc %zu is an undefined opcode", first, pc);
       return false;
     } else {
-      instruction.op = kWithOperand[a - kFirstWithOperand];
+      instruction.op = static_cast<Op>(static_cast<int>(Op::kPush) + a - kFirstWithOperand);
       if (instruction.op == Op::kFreqFunc && b >= static_cast<uint32_t>(FreqFunc::kCount)) {
         why = Format("freq-func %u at pc %zu names no built-in function", b, pc);
         return false;

@@ -42,6 +42,11 @@ enum class Op : uint8_t {
   kNewHandlers,
 };
 
+// Instructions with an operand come in the order of their opcodes, 3 to 25.
+constexpr int kFirstWithOperand = 3;
+constexpr int OpcodeOf(Op op) { return static_cast<int>(op) - static_cast<int>(Op::kPush) + kFirstWithOperand; }
+static_assert(OpcodeOf(Op::kNewHandlers) == 25);
+
 // The built-in functions of freq-func, by B.
 enum class FreqFunc : uint16_t {
   kAdd, kSubtract, kAref, kSetAref, kEquals, kNot, kNotEquals, kMultiply, kDivide, kDiv,

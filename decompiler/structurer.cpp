@@ -406,7 +406,7 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
       stack.push_back(logic);
       return true;
     }
-    if (negate) condition = syntax.New(Kind::kOperator, {condition}), condition->index = static_cast<uint32_t>(FreqFunc::kNot);
+    if (negate) condition = Not(condition);
     node->kids = {condition};
     node->depth = condition->depth + 1;
     Syntax::AddBlock(node, std::move(thenBlock));
@@ -419,13 +419,19 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
   }
   Block thenBlock;
   if (!Statements({i + 1, l1}, thenBlock, nesting)) return false;
-  if (negate) condition = syntax.New(Kind::kOperator, {condition}), condition->index = static_cast<uint32_t>(FreqFunc::kNot);
+  if (negate) condition = Not(condition);
   node->kids = {condition};
   node->depth = condition->depth + 1;
   Syntax::AddBlock(node, std::move(thenBlock));
   int32_t at = i;
   i = l1;
   return Emit(out, stack, node, at);
+}
+
+Node* Structurer::Not(Node* condition) {
+  Node* node = syntax.New(Kind::kOperator, {condition});
+  node->index = static_cast<uint32_t>(FreqFunc::kNot);
+  return node;
 }
 
 // The next branch-if-false of a chain `c1; bif L; c2; bif L`: the code

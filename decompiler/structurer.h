@@ -47,6 +47,7 @@ class Structurer {
 
   bool Conditional(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
   int32_t NextConjunct(int32_t i, int32_t l1) const;
+  Node* Not(Node* condition);
   bool LoopAt(int32_t& i, Region region, Stack& stack, int nesting);
   bool ForwardBranch(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
   bool While(int32_t i, int32_t q, Region region, Stack& stack, int nesting);

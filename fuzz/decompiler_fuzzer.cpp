@@ -25,17 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* sink = std::fopen("/dev/null", "w");
   if (size < 2) return 0;
   size_t count = data[0] % 12, at = 1;
-  FunctionSpec spec{"f", {"a", "b"}, {"x", "y"}, "", {}, "", {}};
-  for (; at < size && spec.literals.size() < count; ++at) {
-    spec.literals.push_back(kPool[data[at] % (sizeof kPool / sizeof kPool[0])]);
+  FunctionPlan plan{"f", {"a", "b"}, {"x", "y"}, "", {}, "", {}};
+  for (; at < size && plan.literals.size() < count; ++at) {
+    plan.literals.push_back(kPool[data[at] % (sizeof kPool / sizeof kPool[0])]);
   }
   if (at >= size) return 0;
   uint8_t format = data[at++];
-  spec.bytes.assign(reinterpret_cast<const char*>(data + at), size - at);
-  if (spec.bytes.empty()) return 0;
-  if (format & 4) spec.captured = {"x"};
-  FunctionSpec inner{"inner", {"y"}, {}, "get-var 3; find-var 'x; freq-func add; return", {}, "", {}};
-  Built built = FunctionPackage({spec, inner}, format & 1, format & 2);
+  plan.bytes.assign(reinterpret_cast<const char*>(data + at), size - at);
+  if (plan.bytes.empty()) return 0;
+  if (format & 4) plan.captured = {"x"};
+  FunctionPlan inner{"inner", {"y"}, {}, "get-var 3; find-var 'x; freq-func add; return", {}, "", {}};
+  Built built = FunctionPackage({plan, inner}, format & 1, format & 2);
   for (InspectMode mode : {InspectMode::kReport, InspectMode::kSource, InspectMode::kJson}) {
     InspectRequest request{mode, "fuzz.pkg"};
     int status = Inspect(request, std::vector<uint8_t>(built.bytes.begin(), built.bytes.end()), sink, sink);

@@ -17,7 +17,7 @@ namespace {
 
 struct Case {
   const char* title;
-  std::vector<FunctionSpec> specs;
+  std::vector<FunctionPlan> plans;
 };
 
 const std::vector<std::string> kAbcd = {"a", "b", "c", "d"};
@@ -214,9 +214,9 @@ TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
   std::string all;
   SourceChecks parses;
   for (const Case& c : kCases) {
-    parses.Add(FunctionPackage(c.specs, true).bytes);
-    Decompiled nos1 = DecompileFirst(FunctionPackage(c.specs, true));
-    Decompiled nos2 = DecompileFirst(FunctionPackage(c.specs, false));
+    parses.Add(FunctionPackage(c.plans, true).bytes);
+    Decompiled nos1 = DecompileFirst(FunctionPackage(c.plans, true));
+    Decompiled nos2 = DecompileFirst(FunctionPackage(c.plans, false));
     EXPECT_EQ(nos1.notes, "") << c.title;
     EXPECT_EQ(nos2.notes, "") << c.title;
     EXPECT_EQ(nos1.source, nos2.source) << c.title;
@@ -224,7 +224,7 @@ TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
     all += std::string("== ") + c.title + "\n" + nos1.bytes + (nos1.bytes.back() == '\n' ? "" : "\n") +
            "--\n" + nos1.disassembly + "--\n" + nos1.source;
     // Without names, arguments and locals are numbered.
-    Decompiled unnamed = DecompileFirst(FunctionPackage(c.specs, false, false));
+    Decompiled unnamed = DecompileFirst(FunctionPackage(c.plans, false, false));
     EXPECT_EQ(unnamed.notes, "") << c.title;
   }
   parses.Run();
@@ -259,8 +259,8 @@ TEST(DecompilerTest, BrokenCodeGetsANoteNotAFault) {
       {Repeat(std::string("\x7b\x00", 2), 1 << 19) + "\x22\x02", nullptr},
   };
   for (const auto& [bytes, note] : kRows) {
-    FunctionSpec spec{"f", {"a"}, {}, "", {}, bytes};
-    Built built = FunctionPackage({spec}, false);
+    FunctionPlan plan{"f", {"a"}, {}, "", {}, bytes};
+    Built built = FunctionPackage({plan}, false);
     Decompiled result = DecompileFirst(built);
     if (note) {
       EXPECT_NE(result.notes.find(note), std::string::npos) << note << ": " << result.notes;
@@ -277,8 +277,8 @@ TEST(DecompilerTest, BrokenCodeGetsANoteNotAFault) {
 // shows the names as nil, the JSON keys are "" and "#2", and the source calls
 // them arg1 and local1.
 TEST(DecompilerTest, NilNamesInAnArgFrameAreNoFault) {
-  FunctionSpec spec{"f", {"", "b"}, {""}, "get-var 3; get-var 4; freq-func add; set-var 5; get-var 5; return"};
-  Built built = FunctionPackage({spec}, true);
+  FunctionPlan plan{"f", {"", "b"}, {""}, "get-var 3; get-var 4; freq-func add; set-var 5; get-var 5; return"};
+  Built built = FunctionPackage({plan}, true);
   Inspection report = InspectBytes(built.bytes);
   EXPECT_EQ(report.status, 0) << report.err;
   EXPECT_EQ(DecompileFirst(built).source, "func(arg1, b)\nbegin\n    local local1;\n    local1 := arg1 + b\nend\n");

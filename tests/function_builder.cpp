@@ -59,12 +59,6 @@ uint16_t Constant(const std::string& text, const std::map<std::string, uint32_t>
   return static_cast<uint16_t>(std::stoi(text) << 2);
 }
 
-std::string Utf16(const std::string& text) {
-  std::string units;
-  for (char c : text + '\0') units += std::string(1, '\0') + c;
-  return units;
-}
-
 std::vector<std::string> Split(const std::string& text, char by) {
   std::vector<std::string> parts;
   std::istringstream in(text);
@@ -136,13 +130,7 @@ class Assembler {
       bytes += std::string("\x07\x00\x07", 3);
       return;
     }
-    static const Op kOrder[] = {Op::kPush, Op::kPushConstant, Op::kCall, Op::kInvoke, Op::kSend,
-                                Op::kSendIfDefined, Op::kResend, Op::kResendIfDefined, Op::kBranch,
-                                Op::kBranchIfTrue, Op::kBranchIfFalse, Op::kFindVar, Op::kGetVar,
-                                Op::kMakeFrame, Op::kMakeArray, Op::kGetPath, Op::kSetPath, Op::kSetVar,
-                                Op::kFindAndSetVar, Op::kIncrVar, Op::kBranchIfLoopNotDone,
-                                Op::kFreqFunc, Op::kNewHandlers};
-    int a = 3 + static_cast<int>(std::find(std::begin(kOrder), std::end(kOrder), op) - std::begin(kOrder));
+    int a = OpcodeOf(op);
     uint16_t b = Operand(line, labels);
     bool wide = Size(line) == 3;
     if (wide) {
@@ -254,12 +242,12 @@ Built PackageObjects::Package(const std::string& root, bool nos1) {
   return BuildPackage({{0x81, nos1 ? 8u : 4u, objects, ""}}, false);
 }
 
-std::string PackageObjects::Function(const FunctionSpec& spec, bool nos1, bool names,
+std::string PackageObjects::Function(const FunctionPlan& plan, bool nos1, bool names,
                                      const std::map<std::string, std::string>& functions) {
   PackageObjects& objects = *this;
   Assembler assembler(objects, functions);
-  for (const std::string& literal : spec.literals) assembler.AddLiteral(literal);
-  std::string bytes = spec.bytes.empty() ? assembler.Bytes(spec.code) : spec.bytes;
+  for (const std::string& literal : plan.literals) assembler.AddLiteral(literal);
+  std::string bytes = plan.bytes.empty() ? assembler.Bytes(plan.code) : plan.bytes;
   std::string instructions = objects.New({"", 0x40, {objects.Sym("instructions")}, bytes});
   std::variant<uint32_t, std::string> literals = 2u;
   if (!assembler.literals.empty()) {
@@ -267,25 +255,25 @@ std::string PackageObjects::Function(const FunctionSpec& spec, bool nos1, bool n
     for (const auto& literal : assembler.literals) array.refs.push_back(literal);
     literals = objects.New(array);
   }
-  std::vector<std::string> variables = spec.args;
-  variables.insert(variables.end(), spec.locals.begin(), spec.locals.end());
+  std::vector<std::string> variables = plan.args;
+  variables.insert(variables.end(), plan.locals.begin(), plan.locals.end());
   std::variant<uint32_t, std::string> argFrame = 2u;
   std::vector<std::string> argNames = {"_nextArgFrame", "_parent", "_implementor"};
-  const std::vector<std::string>& inFrame = nos1 ? variables : spec.captured;
-  if (nos1 || !spec.captured.empty()) {
+  const std::vector<std::string>& inFrame = nos1 ? variables : plan.captured;
+  if (nos1 || !plan.captured.empty()) {
     argNames.insert(argNames.end(), inFrame.begin(), inFrame.end());
     Obj frame{"", 0x43, {objects.Map(argNames, 0)}, ""};
     for (size_t k = 0; k < argNames.size(); ++k) frame.refs.push_back(2u);
     argFrame = objects.New(frame);
   }
   std::vector<std::string> slots = {"class", "instructions", "literals", "argFrame", "numArgs"};
-  uint32_t numArgs = nos1 ? spec.args.size() : spec.locals.size() << 16 | spec.args.size();
+  uint32_t numArgs = nos1 ? plan.args.size() : plan.locals.size() << 16 | plan.args.size();
   Obj frame{"", 0x43, {"", nos1 ? std::variant<uint32_t, std::string>(objects.Sym("CodeBlock")) : 0x32u,
                        instructions, literals, argFrame, numArgs << 2}, ""};
   if (!nos1 && names) {
     slots.push_back("DebuggerInfo");
-    Obj info{"", 0x41, {objects.Sym("dbg1"), static_cast<uint32_t>(spec.captured.size() << 2)}, ""};
-    for (const std::string& name : spec.captured) info.refs.push_back(objects.Sym(name));
+    Obj info{"", 0x41, {objects.Sym("dbg1"), static_cast<uint32_t>(plan.captured.size() << 2)}, ""};
+    for (const std::string& name : plan.captured) info.refs.push_back(objects.Sym(name));
     for (const std::string& name : variables) info.refs.push_back(objects.Sym(name));
     frame.refs.push_back(objects.New(info));
   }
@@ -293,12 +281,12 @@ std::string PackageObjects::Function(const FunctionSpec& spec, bool nos1, bool n
   return objects.New(frame);
 }
 
-Built FunctionPackage(const std::vector<FunctionSpec>& specs, bool nos1, bool names) {
+Built FunctionPackage(const std::vector<FunctionPlan>& plans, bool nos1, bool names) {
   PackageObjects objects;
   std::map<std::string, std::string> functions;
   // Nested functions first, so that the first can push them.
-  for (size_t k = specs.size(); k-- > 1;) {
-    functions[specs[k].name] = objects.Function(specs[k], nos1, names, functions);
+  for (size_t k = plans.size(); k-- > 1;) {
+    functions[plans[k].name] = objects.Function(plans[k], nos1, names, functions);
   }
-  return objects.Package(objects.Function(specs[0], nos1, names, functions), nos1);
+  return objects.Package(objects.Function(plans[0], nos1, names, functions), nos1);
 }

@@ -16,7 +16,7 @@
 //   push-constant nil | true | N | $c | @N | pc:LABEL
 //   branch... LABEL    freq-func NAME    make-array N | sized
 //   find-var / find-and-set-var 'sym    others: a number
-struct FunctionSpec {
+struct FunctionPlan {
   std::string name;
   std::vector<std::string> args, locals;
   std::string code;
@@ -41,7 +41,7 @@ class PackageObjects {
   std::string Frame(const std::vector<std::pair<std::string, Ref>>& slots);
   // A function; `functions` names the function objects that its `fn:` pushes
   // refer to.
-  std::string Function(const FunctionSpec& spec, bool nos1, bool names,
+  std::string Function(const FunctionPlan& plan, bool nos1, bool names,
                        const std::map<std::string, std::string>& functions = {});
   // The package whose root array holds `root`.
   Built Package(const std::string& root, bool nos1);
@@ -52,7 +52,7 @@ class PackageObjects {
   std::map<std::string, std::string> maps;
 };
 
-// A package whose one part's root array holds the function `specs[0]`, in
+// A package whose one part's root array holds the function `plans[0]`, in
 // the Newton OS 1 format (argFrame names) or the Newton OS 2 one
-// (DebuggerInfo names, or none); the other specs are functions it may push.
-Built FunctionPackage(const std::vector<FunctionSpec>& specs, bool nos1, bool names = true);
+// (DebuggerInfo names, or none); the other plans are functions it may push.
+Built FunctionPackage(const std::vector<FunctionPlan>& plans, bool nos1, bool names = true);

@@ -16,13 +16,13 @@ void Align(std::string& bytes, size_t base, size_t alignment) {
   while ((bytes.size() - base) % alignment) bytes += '\xBF';
 }
 
+}  // namespace
+
 std::string Utf16(const std::string& text) {
   std::string units;
   for (char c : text + '\0') units += std::string(1, '\0') + c;
   return units;
 }
-
-}  // namespace
 
 Obj Symbol(const std::string& label, const std::string& name) {
   std::string hash(4, '\0');

@@ -23,6 +23,10 @@ struct PartSpec {
   std::string raw;          // the bytes of a part of another kind
 };
 
+// ASCII text as a string object holds it: UTF-16, big-endian, with a
+// terminator.
+std::string Utf16(const std::string& text);
+
 // A symbol object for `name`, with its hash.
 Obj Symbol(const std::string& label, const std::string& name);
 

@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Utf16(const std::string& text) {
-  std::string units;
-  for (char c : text + '\0') units += std::string(1, '\0') + c;
-  return units;
-}
-
 // A bitmap's 16-byte header: rows of `rowBytes`, bounds 0, 0, height, width.
 std::string BitmapHeader(int rowBytes, int width, int height) {
   std::string header(16, '\0');

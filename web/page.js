@@ -173,36 +173,44 @@ function show(entry) {
 const roots = new Map();  // the rendered root of each part shown
 let hits = [], hitAt = -1;
 
-// Paths (a part, then child indices) to the values that `test(name, value,
-// path)` takes (`name` is the slot's, or null in an array), in the tree's
-// order; at most `most`. The JSON is at most 130 levels deep, as the listing is.
-function findPaths(json, test, most = 10000) {
-  const found = [];
+// Every value the tree shows, in its order, with its path (a part, then child
+// indices; the array is reused, copy it to keep it) and its slot's name (null
+// in an array). The JSON is at most 130 levels deep, as the listing is.
+function* nodes(json) {
   const path = [];
-  const walk = (value, name) => {
-    if (found.length >= most) return;
-    if (path.length > 1 && test(name, value, path)) found.push(path.slice());
+  function* walk(value, name) {
+    yield [path, name, value];
     if (!value || typeof value !== 'object') return;
     if ('array' in value) {
       for (let i = 0; i < value.array.length; ++i) {
         path.push(i);
-        walk(value.array[i], null);
+        yield* walk(value.array[i], null);
         path.pop();
       }
     } else if ('frame' in value && !isFunction(value.frame)) {
       let i = 0;
       for (const key in value.frame) {
         path.push(i++);
-        walk(value.frame[key], key);
+        yield* walk(value.frame[key], key);
         path.pop();
       }
     }
-  };
+  }
   for (const part of json.parts) {
     if (part.root === null) continue;
     path.push(part.number);
-    walk(part.root, null);
+    yield* walk(part.root, null);
     path.pop();
+  }
+}
+
+// The paths to the values below the roots that `test(name, value, path)`
+// takes; at most `most`.
+function findPaths(json, test, most = 10000) {
+  const found = [];
+  for (const [path, name, value] of nodes(json)) {
+    if (found.length >= most) break;
+    if (path.length > 1 && test(name, value, path)) found.push(path.slice());
   }
   return found;
 }
@@ -253,11 +261,27 @@ async function showHit(step) {
   node?.scrollIntoView({ block: 'center' });
 }
 
-function search(text) {
+// A walk of a few milliseconds at a time, so that the page stays live on the
+// largest package; a newer search ends an older one.
+let searches = 0;
+async function search(text) {
+  const generation = ++searches;
   const wanted = text.toLowerCase();
-  hits = !wanted || !shown?.json?.parts ? [] : findPaths(shown.json, (name, value) =>
-    (name !== null && name.toLowerCase().includes(wanted)) ||
-    (typeof value?.string === 'string' && value.string.toLowerCase().includes(wanted)));
+  const found = [];
+  let turn = performance.now(), seen = 0;
+  for (const [path, name, value] of wanted && shown?.json?.parts ? nodes(shown.json) : []) {
+    if (path.length > 1 && ((name !== null && name.toLowerCase().includes(wanted)) ||
+        (typeof value?.string === 'string' && value.string.toLowerCase().includes(wanted)))) {
+      found.push(path.slice());
+      if (found.length >= 10000) break;
+    }
+    if (++seen % 256 === 0 && performance.now() - turn > 20) {
+      await new Promise((resolve) => setTimeout(resolve, 0));
+      if (generation !== searches) return;
+      turn = performance.now();
+    }
+  }
+  hits = found;
   hitAt = -1;
   document.getElementById('hits').textContent = text ? `${hits.length} found` : '';
   showHit(1);
@@ -446,12 +470,12 @@ function classText(value) {
   return value.symbol !== undefined ? "'" + shortened(value.symbol) : JSON.stringify(value);
 }
 
-// A disclosure element that makes its contents in chunks of 500 when it
+// A disclosure element that makes its contents in chunks of 250 when it
 // first opens, opened at once while the first screen's budget lasts. A chunk
 // can be made out of turn, to reveal one child deep in a long container;
 // buttons fill the gaps.
 function container(label, count, budget, fill) {
-  const CHUNK = 500;
+  const CHUNK = 250;
   const details = element('details', {}, element('summary', { textContent: label }));
   details.kids = [];  // the element of each child made, by index
   const chunks = new Map();  // chunk number to its element

@@ -3,9 +3,7 @@
 
 Usage: check_newtonscript.py FILE...  Each file must be one piece of
 NewtonScript: expressions separated by semicolons. Prints the first place each
-file fails to parse, and exits 1 if any does. The grammar is NewtonScript's as
-the language's reference gives it, for the forms a package's objects and
-functions can be written in.
+file fails to parse, and exits 1 if any does.
 """
 import re
 import sys
@@ -27,28 +25,32 @@ TOKEN = re.compile(r"""
   | (?P<op>:=|:\?|<>|<=|>=|&&|[-+*/<>=&.:\[\](){},;'@])
 """, re.S | re.X)
 
+# The binary operators, loosest first: `not` is a prefix and `exists` a
+# suffix at their levels; comparisons do not chain.
+LEVELS = [("chain", {"or"}), ("chain", {"and"}), ("prefix", {"not"}),
+          ("single", {"=", "<>", "<", ">", "<=", ">="}), ("suffix", {"exists"}),
+          ("chain", {"&", "&&"}), ("chain", {"+", "-"}), ("chain", {"*", "/", "div", "mod"})]
+# What may follow an expression that ends a return or a break.
+ENDS = {";", ")", "]", "}", "end", "else", "until", "onexception", ""}
+
 
 class Error(Exception):
     pass
 
 
 def tokens(text):
-    out = []
-    at = 0
+    out, at = [], 0
     while at < len(text):
         match = TOKEN.match(text, at)
         if not match:
             raise Error(f"no token at offset {at}: {text[at:at + 20]!r}")
-        kind = match.lastgroup
-        value = match.group()
+        kind, value = match.lastgroup, match.group()
         if kind == "name" and value.lower() in KEYWORDS:
-            kind = "keyword"
-            value = value.lower()
+            kind, value = "keyword", value.lower()
         if kind != "space":
             out.append((kind, value, at))
         at = match.end()
-    out.append(("end", "", len(text)))
-    return out
+    return out + [("end", "", len(text))]
 
 
 class Parser:
@@ -73,78 +75,66 @@ class Parser:
             return True
         return False
 
-    def program(self):
-        while not self.peek(kind="end"):
+    def sequence(self, stop):
+        """Expressions separated by semicolons, up to the word `stop`."""
+        while not self.peek(stop) and not (stop == "" and self.peek(kind="end")):
             self.expression()
             if not self.accept(";"):
                 break
+
+    def listed(self, close, item):
+        """item (, item)* close, or close at once."""
+        if self.accept(close):
+            return
+        while True:
+            item()
+            if self.accept(close):
+                return
+            self.take(",")
+
+    def program(self):
+        self.sequence("")
         self.take(kind="end")
 
     def expression(self):
-        if self.peek("local", "keyword"):
-            self.take()
-            while True:
+        if self.accept("local"):
+            def declaration():
                 self.take(kind="name")
                 if self.accept(":="):
                     self.expression()
+            while True:
+                declaration()
                 if not self.accept(","):
                     return
-        if self.peek("return", "keyword") or self.peek("break", "keyword"):
-            self.take()
-            if not any(self.peek(v) for v in (";", ")", "]", "}", "end", "else", "until", "onexception")) \
-                    and not self.peek(kind="end"):
+        if self.accept("return") or self.accept("break"):
+            if self.tokens[self.at][1] not in ENDS:
                 self.expression()
             return
-        assignable = self.disjunction()
+        assignable = self.operators(0)
         if self.accept(":="):
             if not assignable:
                 raise Error(f"nothing to assign to at offset {self.tokens[self.at - 1][2]}")
             self.expression()
 
-    def disjunction(self):
-        return self.chain("or", self.conjunction)
-
-    def conjunction(self):
-        return self.chain("and", self.negation)
-
-    def chain(self, word, operand):
-        """operand (word operand)*: assignable only when alone."""
-        assignable = operand()
-        while self.accept(word):
-            operand()
-            assignable = False
-        return assignable
-
-    def negation(self):
-        if self.accept("not"):
-            self.negation()
-            return False
-        return self.comparison()
-
-    def comparison(self):
-        assignable = self.existence()
-        if any(self.peek(op, "op") for op in ("=", "<>", "<", ">", "<=", ">=")):
-            self.take()
-            self.existence()
-            return False
-        return assignable
-
-    def existence(self):
-        assignable = self.binary(0)
-        if self.accept("exists"):
-            return False
-        return assignable
-
-    LEVELS = [("&", "&&"), ("+", "-"), ("*", "/", "div", "mod")]
-
-    def binary(self, level):
-        if level == len(self.LEVELS):
+    def operators(self, level):
+        """One level of binary operators; whether what it read can be assigned."""
+        if level == len(LEVELS):
             return self.unary()
-        assignable = self.binary(level + 1)
-        while any(self.peek(op) and not self.peek(kind="string") for op in self.LEVELS[level]):
-            self.take()
-            self.binary(level + 1)
+        shape, words = LEVELS[level]
+        if shape == "prefix" and self.tokens[self.at][1] in words:
+            self.at += 1
+            self.operators(level)
+            return False
+        assignable = self.operators(level + 1)
+        if shape == "suffix":
+            found = self.accept("exists")
+            return assignable and not found
+        while shape in ("chain", "single") and self.tokens[self.at][1] in words and not self.peek(kind="string"):
+            self.at += 1
+            self.operators(level + 1)
             assignable = False
+            if shape == "single":
+                break
         return assignable
 
     def unary(self):
@@ -155,12 +145,7 @@ class Parser:
 
     def arguments(self):
         self.take("(")
-        if not self.accept(")"):
-            while True:
-                self.expression()
-                if self.accept(")"):
-                    return
-                self.take(",")
+        self.listed(")", self.expression)
 
     def postfix(self):
         assignable = self.primary()
@@ -175,8 +160,7 @@ class Parser:
                 self.expression()
                 self.take("]")
                 assignable = True
-            elif self.peek(":") or self.peek(":?"):
-                self.take()
+            elif self.accept(":") or self.accept(":?"):
                 self.take(kind="name")
                 self.arguments()
                 assignable = False
@@ -185,193 +169,127 @@ class Parser:
 
     def primary(self):
         kind, value, _ = self.tokens[self.at]
-        if kind in ("int", "real", "string", "char"):
-            self.at += 1
+        self.at += 1
+        if kind in ("int", "real", "string", "char") or value in ("nil", "true"):
             return False
         if kind == "name":
-            self.at += 1
             if self.peek("("):
                 self.arguments()
                 return False
             return True
-        if value in ("nil", "true", "self"):
-            self.at += 1
-            return value == "self"
+        if value == "self":
+            return True
         if value == "@":
-            self.at += 1
             self.take(kind="int")
-            return False
-        if value == "'":
-            self.at += 1
+        elif value == "'":
             self.quoted()
-            return False
-        if value in (":", ":?"):
-            self.at += 1
+        elif value in (":", ":?"):
             self.take(kind="name")
             self.arguments()
-            return False
-        if value == "inherited":
-            self.at += 1
+        elif value == "inherited":
             if not self.accept(":"):
                 self.take(":?")
             self.take(kind="name")
             self.arguments()
-            return False
-        if value == "(":
-            self.at += 1
+        elif value == "(":
             self.expression()
             self.take(")")
-            return False
-        if value == "[":
-            self.at += 1
+        elif value == "[":
             self.array(self.expression)
-            return False
-        if value == "{":
-            self.at += 1
+        elif value == "{":
             self.frame(self.expression)
-            return False
-        if value in self.CONTROL:
-            self.at += 1
+        elif value in self.CONTROL:
             self.CONTROL[value](self)
-            return False
-        raise Error(f"unexpected {value!r} at offset {self.tokens[self.at][2]}")
+        else:
+            raise Error(f"unexpected {value!r} at offset {self.tokens[self.at - 1][2]}")
+        return False
 
     def array(self, element):
         # [class: a, b] or [a, b]
         if self.peek(kind="name") and self.tokens[self.at + 1][1] == ":":
             self.at += 2
-        if self.accept("]"):
-            return
-        while True:
-            element()
-            if self.accept("]"):
-                return
-            self.take(",")
+        self.listed("]", element)
 
     def frame(self, value):
-        if self.accept("}"):
-            return
-        while True:
+        def slot():
             self.take(kind="name")
             self.take(":")
             value()
-            if self.accept("}"):
-                return
-            self.take(",")
+        self.listed("}", slot)
 
     def quoted(self):
         """A quoted literal: symbols bare, nothing evaluated."""
         kind, value, _ = self.tokens[self.at]
+        self.at += 1
         if value == "[":
-            self.at += 1
             self.array(self.quoted)
         elif value == "{":
-            self.at += 1
             self.frame(self.quoted)
-        elif kind in ("name", "int", "real", "string", "char") or value in ("nil", "true"):
-            self.at += 1
-        elif value == "-":
-            self.at += 1
+        elif value in ("-", "@"):
             self.take()
-        elif value == "@":
-            self.at += 1
-            self.take(kind="int")
-        else:
-            self.take(kind="name")
+        elif kind not in ("name", "int", "real", "string", "char") and value not in ("nil", "true"):
+            raise Error(f"no quoted value at offset {self.tokens[self.at - 1][2]}")
 
-    def control_begin(self):
-        while not self.peek("end", "keyword"):
-            self.expression()
-            if not self.accept(";"):
-                break
-        self.take("end", "keyword")
+    def words(self, *steps):
+        """Keywords to take, E for an expression, N for a name."""
+        for step in steps:
+            if step == "E":
+                self.expression()
+            elif step == "N":
+                self.take(kind="name")
+            else:
+                self.take(step)
 
     def control_if(self):
-        self.expression()
-        self.take("then")
-        self.expression()
+        self.words("E", "then", "E")
         if self.accept("else"):
             self.expression()
 
     def control_for(self):
-        self.take(kind="name")
-        self.take(":=")
-        self.expression()
-        self.take("to")
-        self.expression()
+        self.words("N", ":=", "E", "to", "E")
         if self.accept("by"):
             self.expression()
-        self.take("do")
-        self.expression()
+        self.words("do", "E")
 
     def control_foreach(self):
         self.take(kind="name")
         if self.accept(","):
             self.take(kind="name")
         self.accept("deeply")
-        self.take("in")
-        self.expression()
+        self.words("in", "E")
         if not self.accept("do"):
             self.take("collect")
         self.expression()
 
-    def control_while(self):
-        self.expression()
-        self.take("do")
-        self.expression()
-
-    def control_repeat(self):
-        while not self.peek("until"):
-            self.expression()
-            if not self.accept(";"):
-                break
-        self.take("until")
-        self.expression()
-
-    def control_loop(self):
-        self.expression()
-
     def control_try(self):
-        while not self.peek("onexception"):
-            self.expression()
-            if not self.accept(";"):
-                break
+        self.sequence("onexception")
         self.take("onexception")
-        while True:
-            self.take(kind="name")
-            self.take("do")
-            self.expression()
-            if not self.accept("onexception"):
-                return
+        self.words("N", "do", "E")
+        while self.accept("onexception"):
+            self.words("N", "do", "E")
 
     def control_func(self):
         self.accept("native")
         self.take("(")
-        if not self.accept(")"):
-            while True:
-                self.take(kind="name")
-                if self.accept(")"):
-                    break
-                self.take(",")
+        self.listed(")", lambda: self.take(kind="name"))
         self.expression()
 
-    def control_call(self):
-        self.expression()
-        self.take("with")
-        self.arguments()
-
-    CONTROL = {"begin": control_begin, "if": control_if, "for": control_for,
-               "foreach": control_foreach, "while": control_while, "repeat": control_repeat,
-               "loop": control_loop, "try": control_try, "func": control_func,
-               "call": control_call}
+    CONTROL = {
+        "begin": lambda self: (self.sequence("end"), self.take("end")),
+        "if": control_if, "for": control_for, "foreach": control_foreach,
+        "while": lambda self: self.words("E", "do", "E"),
+        "repeat": lambda self: (self.sequence("until"), self.words("until", "E")),
+        "loop": lambda self: self.expression(),
+        "try": control_try, "func": control_func,
+        "call": lambda self: (self.words("E", "with"), self.arguments()),
+    }
 
 
 def main():
     failures = 0
     for path in sys.argv[1:]:
-        text = open(path, encoding="utf-8").read()
         try:
-            Parser(text).program()
+            Parser(open(path, encoding="utf-8").read()).program()
         except (Error, RecursionError) as error:
             print(f"{path}: {error}")
             failures += 1
