@@ -99,6 +99,12 @@ void PrintJson(const char* package, const Directory& directory, const FileBytes&
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
                uint64_t longest, bool functions, FILE* out) {
   JsonWriter json(out);
+  WriteJson(package, directory, file, heap, tree, faults, longest, functions, json);
+}
+
+void WriteJson(const char* package, const Directory& directory, const FileBytes& file,
+               const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
+               uint64_t longest, bool functions, JsonWriter& json) {
   JsonValues values(tree, json, std::min(longest, ListingLimit(file)), functions);
   json.BeginObject();
   Member(json, "file", package);

@@ -18,5 +18,11 @@ void PrintJson(const char* package, const Directory& directory, const FileBytes&
                const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
                uint64_t longest, bool functions, FILE* out);
 
+class JsonWriter;
+// The same, into `json`.
+void WriteJson(const char* package, const Directory& directory, const FileBytes& file,
+               const Heap& heap, HeapTree& tree, const std::vector<Faults::Fault>& faults,
+               uint64_t longest, bool functions, JsonWriter& json);
+
 // The line for a file that could not be read at all.
 void PrintJsonError(const char* package, const char* error, FILE* out);

@@ -64,6 +64,7 @@ void JsonWriter::EndLine() {
 }
 
 void JsonWriter::Flush() {
+  if (!out) return;
   std::fwrite(buffer.data(), 1, buffer.size(), out);
   written += buffer.size();
   buffer.clear();

@@ -11,6 +11,7 @@
 // a byte that is no part of a well-formed character becomes U+FFFD.
 class JsonWriter {
  public:
+  // Without `out`, everything written stays in Text().
   explicit JsonWriter(FILE* out) : out(out) {}
   ~JsonWriter() { Flush(); }
 
@@ -31,6 +32,7 @@ class JsonWriter {
   // The bytes written so far.
   uint64_t Written() const { return written + buffer.size(); }
   void Flush();
+  const std::string& Text() const { return buffer; }
 
  private:
   void Open(char bracket);

@@ -21,6 +21,7 @@
 #include "reader/json_writer.h"
 #include "reader/laid_out.h"
 #include "reader/report.h"
+#include "unpack/unpack_command.h"
 #include "objects/errors.h"
 #include "objects/unique_file.h"
 #include "packaging/output_file.h"
@@ -30,7 +31,8 @@ namespace {
 
 const char kUsage[] =
     "usage: pkginspect [--tree | --json | --source] PACKAGE...\n"
-    "       pkginspect --extract PATH OUTPUT PACKAGE\n";
+    "       pkginspect --extract PATH OUTPUT PACKAGE\n"
+    "       pkginspect --unpack DIR [--force] PACKAGE...\n";
 
 const char kOptions[] =
     "  (no option)            report the header, the parts and the object trees\n"
@@ -38,6 +40,9 @@ const char kOptions[] =
     "  --json                 write each package as one line of JSON\n"
     "  --source               write each package's objects as NewtonScript source\n"
     "  --extract PATH OUTPUT  write the binary object at PATH to the file OUTPUT\n"
+    "  --unpack DIR           write each package's objects into DIR/NAME/ as files:\n"
+    "                         PNG, WAV, SVG, TTF or as they are, with index.tsv\n"
+    "  --force                let --unpack replace files that are there\n"
     "  --help                 print this help\n"
     "  --version              print the version\n"
     "  --                     end the options; a PACKAGE of - is standard input\n";
@@ -50,7 +55,7 @@ int Usage() {
 struct Arguments {
   InspectRequest request{InspectMode::kReport, nullptr};
   std::vector<const char*> packages;
-  bool help = false, version = false;
+  bool help = false, version = false, force = false;
 };
 
 // Options come first; "--" ends them, and "-" alone is a package.
@@ -68,6 +73,10 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       (word == "--help" ? arguments.help : arguments.version) = true;
       return argc == 2;
     }
+    if (word == "--force") {
+      arguments.force = true;
+      continue;
+    }
     if (modeSet) return false;
     modeSet = true;
     if (word == "--tree") {
@@ -79,12 +88,15 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
     } else if (word == "--extract" && next + 2 < argc) {
       request = {InspectMode::kExtract, nullptr, argv[next + 1], argv[next + 2]};
       next += 2;
+    } else if (word == "--unpack" && next + 1 < argc) {
+      request = {InspectMode::kUnpack, nullptr, nullptr, argv[++next]};
     } else {
       return false;
     }
   }
   arguments.packages.assign(argv + next, argv + argc);
   if (request.mode == InspectMode::kExtract) return arguments.packages.size() == 1;
+  if (arguments.force && request.mode != InspectMode::kUnpack) return false;
   return !arguments.packages.empty();
 }
 
@@ -180,6 +192,8 @@ int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out
     case InspectMode::kExtract:
       extracted = Extract(request, heap, tree, out, err);
       break;
+    case InspectMode::kUnpack:
+      break;
   }
   return faults.Any() || !extracted ? 1 : 0;
 }
@@ -218,7 +232,7 @@ namespace {
 
 // One package read and inspected; a file that cannot be read is reported
 // and has status 2.
-int InspectFile(InspectRequest request, const char* package) {
+int InspectFile(InspectRequest request, const char* package, const std::string& folder, bool force) {
   request.package = package;
   std::vector<uint8_t> bytes;
   if (!ReadWhole(package, bytes)) {
@@ -226,6 +240,10 @@ int InspectFile(InspectRequest request, const char* package) {
     std::fprintf(stderr, "pkginspect: cannot read %s: %s\n", package, reason);
     if (request.mode == InspectMode::kJson) PrintJsonError(package, reason, stdout);
     return 2;
+  }
+  if (request.mode == InspectMode::kUnpack) {
+    return UnpackPackage(package, std::move(bytes), std::string(request.output) + "/" + folder, force,
+                         stderr);
   }
   return Inspect(request, std::move(bytes), stdout, stderr);
 }
@@ -246,6 +264,7 @@ int RunInspect(int argc, char** argv) {
   }
   bool headers = arguments.packages.size() > 1 && (arguments.request.mode == InspectMode::kReport ||
                                                   arguments.request.mode == InspectMode::kTree);
+  std::vector<std::string> folders = PackageFolderNames(arguments.packages);
   int worst = 0;
   for (size_t i = 0; i < arguments.packages.size(); ++i) {
     const char* package = arguments.packages[i];
@@ -255,7 +274,7 @@ int RunInspect(int argc, char** argv) {
       std::printf("%s// ==> %s <==\n", i == 0 ? "" : "\n", package);
     }
     try {
-      worst = std::max(worst, InspectFile(arguments.request, package));
+      worst = std::max(worst, InspectFile(arguments.request, package, folders[i], arguments.force));
     } catch (const std::bad_alloc&) {
       std::fflush(stdout);
       std::fputs("pkginspect: out of memory\n", stderr);

@@ -7,6 +7,7 @@
 // The whole run of pkginspect:
 //   pkginspect [--tree | --json | --source] PACKAGE...
 //   pkginspect --extract PATH OUTPUT PACKAGE  (an OUTPUT of - is standard output)
+//   pkginspect --unpack DIR [--force] PACKAGE...
 //   pkginspect --help | --version
 // Returns the exit status, the worst of the packages': 0 when a package has
 // no fault (and, with --extract, the bytes were written), 1 when faults were
@@ -16,12 +17,12 @@ int RunInspect(int argc, char** argv);
 
 // The run once a package's bytes are in memory: the report, the trees, the
 // JSON or the extraction go to `out`, faults and failures to `err`.
-enum class InspectMode { kReport, kTree, kJson, kSource, kExtract };
+enum class InspectMode { kReport, kTree, kJson, kSource, kExtract, kUnpack };
 struct InspectRequest {
   InspectMode mode;
   const char* package;
   const char* path = nullptr;    // --extract
-  const char* output = nullptr;  // --extract
+  const char* output = nullptr;  // --extract, and --unpack's folder
   // A bound on the JSON below the one in proportion to the file, for a
   // caller that must hold all of it in memory.
   uint64_t longestJson = UINT64_MAX;

@@ -107,6 +107,11 @@ void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out) {
 }
 
 void PrintSource(const Heap& heap, HeapTree& tree, FILE* out) {
+  std::string text = SourceOf(heap, tree);
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
+std::string SourceOf(const Heap& heap, HeapTree& tree) {
   SourceText text(ListingLimit(heap.File()));
   ValueSource values(tree);
   const char* separator = "";
@@ -119,5 +124,5 @@ void PrintSource(const Heap& heap, HeapTree& tree, FILE* out) {
     separator = ";\n\n";
   }
   text.NewLine();
-  std::fwrite(text.Text().data(), 1, text.Text().size(), out);
+  return std::move(text).Text();
 }

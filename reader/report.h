@@ -22,6 +22,7 @@ void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out);
 // Every NewtonScript part's top-level value as NewtonScript source, the
 // parts separated so that the whole parses as one piece.
 void PrintSource(const Heap& heap, HeapTree& tree, FILE* out);
+std::string SourceOf(const Heap& heap, HeapTree& tree);
 
 // The most output a package's listing may take, in bytes.
 uint64_t ListingLimit(const FileBytes& file);

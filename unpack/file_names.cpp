@@ -1,0 +1,55 @@
+#include "unpack/file_names.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "objects/symbol.h"
+
+namespace {
+// Long enough for any real path, short enough for Windows' 260-character
+// paths under a folder of reasonable depth.
+const size_t kLongestStem = 100;
+
+bool IsSafe(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::string_view("._-[]()+#@").find(c) != std::string_view::npos;
+}
+
+// Windows opens these devices whatever extension follows.
+bool IsDeviceName(std::string_view stem) {
+  std::string_view head = stem.substr(0, stem.find('.'));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (NamesEqualIgnoringCase(head, device)) return true;
+  }
+  return head.size() == 4 && (NamesEqualIgnoringCase(head.substr(0, 3), "COM") ||
+                              NamesEqualIgnoringCase(head.substr(0, 3), "LPT")) &&
+         std::isdigit(static_cast<unsigned char>(head[3]));
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+}  // namespace
+
+std::string SafeStem(std::string_view text) {
+  std::string stem;
+  for (char c : text.substr(0, kLongestStem)) stem += IsSafe(c) ? c : '_';
+  if (stem.empty() || stem[0] == '.' || stem[0] == '-' || IsDeviceName(stem)) stem.insert(0, "_");
+  return stem;
+}
+
+void FileNames::Reserve(std::string_view name) { taken.insert(Lower(std::string(name))); }
+
+bool FileNames::Take(const std::string& name) { return taken.insert(Lower(name)).second; }
+
+std::string FileNames::Next(std::string_view text, std::string_view extension) {
+  std::string stem = SafeStem(text);
+  std::string suffix = extension.empty() ? "" : "." + std::string(extension);
+  std::string name = stem + suffix;
+  for (int& n = suffixes.try_emplace(name, 2).first->second; !Take(name); ++n) {
+    name = stem + "~" + std::to_string(n) + suffix;
+  }
+  return name;
+}
