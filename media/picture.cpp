@@ -53,7 +53,7 @@ class PictureDecoder {
  public:
   PictureDecoder(const uint8_t* bytes, size_t length, bool drawing)
       : bytes(bytes), length(length), in(bytes, length), drawing(drawing) {}
-  Picture Decode();
+  QdPicture Decode();
 
  private:
   uint16_t NextOpcode();
@@ -85,8 +85,8 @@ class PictureDecoder {
   int font = 0;
 };
 
-Picture PictureDecoder::Decode() {
-  Picture picture;
+QdPicture PictureDecoder::Decode() {
+  QdPicture picture;
   in.Skip(2);  // the size, which overflows in large pictures
   picture.frame = in.Rect();
   // Version 1 says so in one opcode, version 2 in a word-wide one; a picture
@@ -318,6 +318,6 @@ bool PictureDecoder::Reserved(uint16_t op) {
 }
 }  // namespace
 
-Picture DecodePicture(const uint8_t* bytes, size_t length, bool svg) {
+QdPicture DecodePicture(const uint8_t* bytes, size_t length, bool svg) {
   return PictureDecoder(bytes, length, svg).Decode();
 }

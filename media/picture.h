@@ -8,7 +8,7 @@
 
 // A QuickDraw picture (version 1 or 2) drawn as SVG, as far as its opcodes
 // are understood: the first opcode that is not ends the drawing there.
-struct Picture {
+struct QdPicture {
   QdRect frame;
   bool decoded = false;  // to the end-of-picture opcode
   std::string stop;      // why it is not, as a sentence
@@ -16,4 +16,4 @@ struct Picture {
 };
 
 // Without `svg`, only what the picture holds is worked out, not its drawing.
-Picture DecodePicture(const uint8_t* bytes, size_t length, bool svg = true);
+QdPicture DecodePicture(const uint8_t* bytes, size_t length, bool svg = true);

@@ -158,7 +158,11 @@ void TreePrinter::PrintBinary(const PrintedValue& value, const void* frame, int 
     }
     Line(depth, line);
     std::vector<std::string> picture;
-    if (style == PrintStyle::kReport) picture = tree.Picture(value.object, frame);
+    if (style == PrintStyle::kReport) {
+      std::string description = tree.Description(value.object, frame);
+      if (!description.empty()) Line(depth, "// " + description);
+      picture = tree.Picture(value.object, frame);
+    }
     for (const std::string& row : picture) Line(depth, row);
     if (!picture.empty()) return;
     if (binary.length <= kLongestListedBinary) {

@@ -69,6 +69,9 @@ class PrintedTree {
   virtual std::vector<std::string> Picture(const void* /*binary*/, const void* /*frame*/) const {
     return {};
   }
+  // A line under a binary's heading in the report that says what it holds
+  // (a sound, a picture); empty for most.
+  virtual std::string Description(const void* /*binary*/, const void* /*frame*/) const { return {}; }
 };
 
 // Arrays and frames deeper than this are only named, so that a crafted file

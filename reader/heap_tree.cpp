@@ -5,6 +5,9 @@
 #include "decompiler/value_source.h"
 #include "reader/file_bytes.h"
 #include "reader/half_blocks.h"
+#include "media/picture.h"
+#include "media/sound.h"
+#include "objects/errors.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
 
@@ -133,6 +136,20 @@ std::vector<std::string> HeapTree::Picture(const void* binary, const void* frame
     return {};
   }
   return HalfBlockLines(*bitmap);
+}
+
+std::string HeapTree::Description(const void* binary, const void* frame) const {
+  PrintedBinary printed = Binary(binary);
+  if (std::optional<Sound> sound = SoundOf(*this, frame, printed)) {
+    if (sound->compressed) return "sound: compressed";
+    return Format("sound: %u Hz, %d bits, %llu samples, %.2f s", sound->rate, sound->bits,
+                  static_cast<unsigned long long>(sound->frames), sound->Seconds());
+  }
+  if (printed.isSymbol || !NamesEqualIgnoringCase(printed.className, "picture")) return {};
+  QdPicture picture = DecodePicture(printed.bytes, printed.length, false);
+  const QdRect& frameRect = picture.frame;
+  return Format("picture: bounds %d %d %d %d, %s", frameRect.top, frameRect.left, frameRect.bottom,
+                frameRect.right, picture.decoded ? "decoded" : ("not decoded: " + picture.stop).c_str());
 }
 
 // As the listing's bound: a function's literals can be used many times over.

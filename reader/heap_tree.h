@@ -48,6 +48,7 @@ class HeapTree : public PrintedTree {
   // The most text one function's source may take.
   size_t SourceLimit() const;
   std::vector<std::string> Picture(const void* binary, const void* frame) const override;
+  std::string Description(const void* binary, const void* frame) const override;
 
  private:
   const Heap& heap;

@@ -7,6 +7,8 @@
 #include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
+#include "media/picture.h"
+#include "media/sound.h"
 #include "reader/bitmap.h"
 #include "reader/heap_tree.h"
 
@@ -228,8 +230,39 @@ void JsonValues::Binary(const PrintedValue& value, const void* frame) {
     if (bitmap && bitmap->Width() <= kLargestBitmap && bitmap->Height() <= kLargestBitmap) {
       BitmapRows(*bitmap);
     }
+    Media(binary, frame);
     json.EndObject();
   }
+  json.EndObject();
+}
+
+// What a sound or a picture holds, as the report's line under it says.
+void JsonValues::Media(const PrintedBinary& binary, const void* frame) {
+  if (std::optional<Sound> sound = SoundOf(tree, frame, binary); sound && !sound->compressed) {
+    json.Key("sound");
+    json.BeginObject();
+    json.Key("rate");
+    json.Number(sound->rate);
+    json.Key("bits");
+    json.Number(sound->bits);
+    json.Key("channels");
+    json.Number(1);
+    json.Key("frames");
+    json.Number(static_cast<int64_t>(sound->frames));
+    json.EndObject();
+  }
+  if (!NamesEqualIgnoringCase(binary.className, "picture")) return;
+  QdPicture picture = DecodePicture(binary.bytes, binary.length, false);
+  json.Key("picture");
+  json.BeginObject();
+  json.Key("bounds");
+  json.BeginArray();
+  for (int edge : {picture.frame.top, picture.frame.left, picture.frame.bottom, picture.frame.right}) {
+    json.Number(edge);
+  }
+  json.EndArray();
+  json.Key("decoded");
+  json.Bool(picture.decoded);
   json.EndObject();
 }
 

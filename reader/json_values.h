@@ -34,6 +34,7 @@ class JsonValues {
   void Frame(const PrintedValue& frame, int depth);
   void Binary(const PrintedValue& binary, const void* frame);
   void BitmapRows(const Bitmap& bitmap);
+  void Media(const PrintedBinary& binary, const void* frame);
   void OffsetMember(int64_t offset);
 
   HeapTree& tree;

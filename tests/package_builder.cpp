@@ -87,3 +87,19 @@ Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation) {
   Put(b, 28, static_cast<uint32_t>(b.size()));
   return built;
 }
+
+// A bitmap binary's bytes: the header for `width` x `height` and the rows
+// that `pixel` gives, `depth` bits each.
+std::string BitmapBytes(int width, int height, int depth, const std::function<int(int, int)>& pixel) {
+  int rowBytes = (width * depth + 31) / 32 * 4;
+  std::string bytes(16 + rowBytes * height, '\0');
+  bytes[5] = static_cast<char>(rowBytes);
+  bytes[13] = static_cast<char>(height), bytes[15] = static_cast<char>(width);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      int bit = x * depth;
+      bytes[16 + y * rowBytes + bit / 8] |= static_cast<char>(pixel(x, y) << (8 - depth - bit % 8));
+    }
+  }
+  return bytes;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <variant>
@@ -38,3 +39,7 @@ struct Built {
 // The package: header, entries, info strings, relocation data if asked for,
 // then the parts one after another, padding filled with 0xBF.
 Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation);
+
+// A bitmap binary's bytes: the header for `width` x `height` and the rows
+// that `pixel` gives, `depth` bits each.
+std::string BitmapBytes(int width, int height, int depth, const std::function<int(int, int)>& pixel);

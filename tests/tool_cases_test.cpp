@@ -141,7 +141,7 @@ void RunScenario(const Scenario& s) {
 const std::vector<std::string> kScript = {"out.pkg", "Bad:SIG", "contents.script"};
 const std::vector<std::string> kEmpty = {"out.pkg", "Bad:SIG", "empty.script"};
 const std::string kDumpStart = "[\n    {\n";
-const std::string kInspectUsage = "usage: pkginspect [--tree | --json | --source] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n";
+const std::string kInspectUsage = "usage: pkginspect [--tree | --json | --source] PACKAGE...\n       pkginspect --extract PATH OUTPUT PACKAGE\n       pkginspect --unpack DIR [--force] PACKAGE...\n";
 
 }  // namespace
 

@@ -28,7 +28,7 @@ int UnpackPackage(const char* package, std::vector<uint8_t> bytes, const std::st
                   bool force, FILE* err) {
   PackageFolder made(package, std::move(bytes), err);
   std::error_code error;
-  std::filesystem::create_directories(std::filesystem::u8path(folder), error);
+  std::filesystem::create_directories(std::filesystem::path(folder), error);
   if (error) {
     std::fprintf(err, "pkginspect: cannot make the folder %s: %s\n", folder.c_str(),
                  error.message().c_str());

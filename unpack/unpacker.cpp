@@ -104,7 +104,7 @@ void Unpacker::Binary(const Pending& pending) {
     return;
   }
   if (NamesEqualIgnoringCase(className, "picture")) {
-    Picture picture = DecodePicture(binary.bytes, binary.length);
+    QdPicture picture = DecodePicture(binary.bytes, binary.length);
     UnpackedFile& svg = Add(path, className, offset, "svg");
     svg.made = std::move(picture.svg);
     svg.note = picture.stop;
