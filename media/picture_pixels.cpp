@@ -1,6 +1,7 @@
 #include "media/picture_pixels.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "objects/errors.h"
@@ -18,7 +19,7 @@ struct Layout {
   int pixelSize = 1;
   bool pixMap = false;
   QdRect bounds;
-  std::vector<QdColor> palette;
+  std::array<QdColor, 256> palette{};  // by pixel value, for pixels of up to 8 bits
 };
 
 QdColor Channel16(uint16_t r, uint16_t g, uint16_t b) {
@@ -38,7 +39,6 @@ bool ReadPixMap(PictureCursor& in, Layout& layout, std::string& why) {
   in.Skip(4);  // seed
   bool device = in.Word() & kDeviceColorTable;
   int entries = in.Word() + 1;
-  layout.palette.assign(size_t{1} << layout.pixelSize, QdColor{});
   for (int i = 0; i < entries && !in.Failed(); ++i) {
     uint16_t value = in.Word();
     uint16_t r = in.Word(), g = in.Word(), b = in.Word();
@@ -118,7 +118,8 @@ bool ReadPixels(PictureCursor& in, uint16_t opcode, QdColor foreground, QdColor 
   layout.pixMap = rowWord & kPixMapFlag;
   layout.rowBytes = rowWord & 0x3FFF;
   layout.bounds = in.Rect();
-  layout.palette = {background, foreground};
+  layout.palette[0] = background;
+  layout.palette[1] = foreground;
   if (layout.pixMap && !ReadPixMap(in, layout, why)) return false;
   out.source = in.Rect();
   out.destination = in.Rect();

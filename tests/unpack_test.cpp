@@ -155,13 +155,13 @@ TEST(UnpackTest, HostileNamesStayInTheFolder) {
   TempDir dir;
   std::string bytes = o.Package(o.Frame(slots), false).bytes;
   WriteFile(dir / "hostile.pkg", bytes);
-  WriteFile(dir / "con.pkg", bytes);
-  std::vector<std::string> args = {"--unpack", "out", "hostile.pkg", "./hostile.pkg", "con.pkg"};
+  WriteFile(dir / "..pkg", bytes);
+  std::vector<std::string> args = {"--unpack", "out", "hostile.pkg", "./hostile.pkg", "..pkg"};
   ToolResult run = RunTool(PKGINSPECT_PATH, dir.Path(), args, "pkginspect");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"con.pkg", "hostile.pkg", "out"}));
-  EXPECT_EQ(ListDir(dir / "out"), (std::vector<std::string>{"_con", "hostile", "hostile~2"}));
-  for (const char* folder : {"out/_con", "out/hostile", "out/hostile~2"}) {
+  EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"..pkg", "hostile.pkg", "out"}));
+  EXPECT_EQ(ListDir(dir / "out"), (std::vector<std::string>{"_._", "hostile", "hostile~2"}));
+  for (const char* folder : {"out/_._", "out/hostile", "out/hostile~2"}) {
     std::set<std::string> lower;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir / folder)) {
       std::string name = entry.path().filename().string();
@@ -185,7 +185,7 @@ TEST(UnpackTest, HostileNamesStayInTheFolder) {
 TEST(UnpackTest, FileNamesAreSafeAndDistinct) {
   const std::pair<const char*, const char*> stems[] = {
       {"icon.bits", "icon.bits"}, {"../x", "_.._x"}, {"a/b\\c:d", "a_b_c_d"}, {"", "_"},
-      {"LPT9.x", "_LPT9.x"}, {"COM10", "COM10"}, {"aux", "_aux"}, {"x\ny", "x_y"}};
+      {"LPT9.x", "_LPT9.x"}, {"a.", "a._"}, {"COM10", "COM10"}, {"aux", "_aux"}, {"x\ny", "x_y"}};
   for (const auto& [text, stem] : stems) EXPECT_EQ(SafeStem(text), stem) << text;
   FileNames names;
   names.Reserve("index.tsv");

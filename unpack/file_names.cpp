@@ -37,6 +37,8 @@ std::string SafeStem(std::string_view text) {
   std::string stem;
   for (char c : text.substr(0, kLongestStem)) stem += IsSafe(c) ? c : '_';
   if (stem.empty() || stem[0] == '.' || stem[0] == '-' || IsDeviceName(stem)) stem.insert(0, "_");
+  // Windows drops a name's last dots.
+  if (stem.back() == '.') stem += '_';
   return stem;
 }
 
@@ -46,7 +48,8 @@ bool FileNames::Take(const std::string& name) { return taken.insert(Lower(name))
 
 std::string FileNames::Next(std::string_view text, std::string_view extension) {
   std::string stem = SafeStem(text);
-  std::string suffix = extension.empty() ? "" : "." + std::string(extension);
+  std::string suffix;
+  if (!extension.empty()) suffix.append(".").append(extension);
   std::string name = stem + suffix;
   for (int& n = suffixes.try_emplace(name, 2).first->second; !Take(name); ++n) {
     name = stem + "~" + std::to_string(n) + suffix;

@@ -21,7 +21,8 @@ namespace {
 const size_t kLongestPath = 4096;
 
 std::string Step(std::string_view name) {
-  return "." + Latin1ToUtf8(name);
+  std::string step = ".";
+  return step.append(Latin1ToUtf8(name));
 }
 }  // namespace
 
