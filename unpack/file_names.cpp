@@ -34,9 +34,11 @@ std::string Lower(std::string text) {
 }  // namespace
 
 std::string SafeStem(std::string_view text) {
-  std::string stem;
-  for (char c : text.substr(0, kLongestStem)) stem += IsSafe(c) ? c : '_';
-  if (stem.empty() || stem[0] == '.' || stem[0] == '-' || IsDeviceName(stem)) stem.insert(0, "_");
+  std::string safe;
+  for (char c : text.substr(0, kLongestStem)) safe += IsSafe(c) ? c : '_';
+  bool unsafeStart = safe.empty() || safe[0] == '.' || safe[0] == '-' || IsDeviceName(safe);
+  std::string stem = unsafeStart ? "_" : "";
+  stem += safe;
   // Windows drops a name's last dots.
   if (stem.back() == '.') stem += '_';
   return stem;
