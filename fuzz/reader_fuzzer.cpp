@@ -1,14 +1,20 @@
 // Reads arbitrary bytes as a package file, in each of pkginspect's modes (the
 // report draws bitmaps and decompiles functions, the JSON lists pixels and
-// instructions, --source writes every value).
+// instructions, --source writes every value), then unpacks it in memory (every
+// bitmap, sound and picture made into a file), and reads the bytes themselves
+// as a QuickDraw picture and as sound samples.
 // Whatever the bytes, a run must end with status 0 or 1; a crash, sanitizer
 // report, hang, assertion (which exits) or runaway allocation is a finding.
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "media/picture.h"
+#include "media/wav.h"
 #include "reader/reader_command.h"
+#include "unpack/package_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FILE* sink = std::fopen("/dev/null", "w");
@@ -18,5 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int status = Inspect(request, std::vector<uint8_t>(data, data + size), sink, sink);
     if (status != 0 && status != 1) std::abort();
   }
+  PackageFolder folder("fuzz.pkg", std::vector<uint8_t>(data, data + size), nullptr);
+  for (const UnpackedFile& file : folder.Files()) {
+    if (file.name.empty() || file.name.find('/') != std::string::npos) std::abort();
+  }
+  QdPicture picture = DecodePicture(data, size);
+  if (picture.decoded != picture.stop.empty()) std::abort();
+  if (EncodeWav(8000, size % 2 ? 8 : 16, data, size).size() < 44) std::abort();
   return 0;
 }

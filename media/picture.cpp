@@ -117,6 +117,7 @@ QdPicture PictureDecoder::Decode() {
       break;
     }
   }
+  if (!picture.decoded && why.empty()) why = "the picture ends before its first opcode";
   picture.stop = why;
   if (drawing) picture.svg = canvas.Document(picture.frame);
   return picture;

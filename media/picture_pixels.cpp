@@ -68,7 +68,7 @@ void Unpack(const uint8_t* packed, size_t length, uint8_t* row, size_t rowBytes)
 }
 
 bool ReadRows(PictureCursor& in, bool packed, const Layout& layout, std::vector<uint8_t>& rows) {
-  size_t height = static_cast<size_t>(layout.bounds.Height());
+  size_t height = static_cast<size_t>(std::max(layout.bounds.Height(), 0));
   if (!packed || layout.rowBytes < 8) {
     const uint8_t* data = in.Take(layout.rowBytes * height);
     if (data) rows.assign(data, data + layout.rowBytes * height);
