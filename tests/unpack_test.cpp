@@ -128,6 +128,8 @@ Built MediaPackage() {
 // --extract gives.
 TEST(UnpackTest, EveryFileOpensInARealReader) {
   TempDir dir;
+  // The page test opens the same package, kept as a file.
+  ASSERT_EQ(MediaPackage().bytes, ReadFile(GOLDEN_DIR "/media.pkg"));
   WriteFile(dir / "media.pkg", MediaPackage().bytes);
   ToolResult run = RunTool(PKGINSPECT_PATH, dir.Path(), {"--unpack", "out", "media.pkg"}, "pkginspect");
   ASSERT_EQ(run.status, 0) << run.err;

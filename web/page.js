@@ -50,12 +50,13 @@ const LONGEST_TEXT = 1000;
 const shortened = (text) =>
   text.length <= LONGEST_TEXT ? text : `${text.slice(0, LONGEST_TEXT)}… (${text.length} characters)`;
 
-// Asks the worker for a binary's bytes or a function's JSON.
-function ask(kind, entry, offset) {
+// Asks the worker for a binary's bytes, a function's JSON or a file that
+// pkginspect --unpack makes.
+function ask(kind, entry, offset, more = {}) {
   return new Promise((resolve) => {
     const request = nextRequest++;
     requests.set(request, resolve);
-    worker.postMessage({ kind, id: entry.id, offset, request });
+    worker.postMessage({ kind, id: entry.id, offset, request, ...more });
   });
 }
 const requestBinary = (entry, offset) => ask('binary', entry, offset);
@@ -67,7 +68,8 @@ worker.onmessage = (event) => {
     entry.json = message.json;
     show(entry);
   } else {
-    requests.get(message.request)(message.kind === 'binary' ? message.bytes : message.json);
+    const answers = { binary: message.bytes, function: message.json, file: message.file };
+    requests.get(message.request)(answers[message.kind]);
     requests.delete(message.request);
   }
 };
@@ -542,8 +544,71 @@ function renderBinary(entry, binary, name) {
     save.click();
   });
   if (binary.bitmap) node.append(drawBitmap(binary.bitmap));
+  if (binary.sound) node.append(soundPlayer(entry, binary));
+  if (binary.picture) showMedia(entry, binary, 'svg', node, pictureImage);
+  if (binary.class === 'sfnt') showMedia(entry, binary, 'ttf', node, fontSample);
   return node;
 }
+
+// A link that saves a file made by the worker, named as --unpack names it.
+function saveLink(file, type) {
+  const link = element('a', { className: 'save', textContent: `save ${shortened(file.name)}`, download: file.name });
+  link.href = URL.createObjectURL(new Blob([file.bytes], { type }));
+  return link;
+}
+
+// A sound plays as the WAV that --unpack writes, from a blob: URL.
+function soundPlayer(entry, binary) {
+  const { rate, bits, frames } = binary.sound;
+  const play = element('button', { type: 'button', className: 'play', textContent: `play (${(frames / rate).toFixed(2)} s, ${rate} Hz, ${bits}-bit)` });
+  play.addEventListener('click', async () => {
+    play.disabled = true;
+    const file = await ask('file', entry, binary.offset, { format: 'wav' });
+    if (!file) return;
+    const audio = element('audio', { controls: true, src: URL.createObjectURL(new Blob([file.bytes], { type: 'audio/wav' })) });
+    play.replaceWith(element('span', { className: 'media' }, audio, saveLink(file, 'audio/wav')));
+    audio.play().catch(() => {});
+  });
+  return play;
+}
+
+// A picture or a font, shown as soon as its node is: the file --unpack
+// writes, made by the worker, never inserted as markup.
+async function showMedia(entry, binary, format, node, show) {
+  const file = await ask('file', entry, binary.offset, { format });
+  if (file) node.append(element('div', { className: 'media' }, await show(file), saveLink(file, format === 'svg' ? 'image/svg+xml' : 'font/ttf')));
+}
+
+// An SVG as an image: whatever it holds, nothing in it runs.
+function pictureImage(file) {
+  return element('img', { className: 'picture', alt: file.name, src: URL.createObjectURL(new Blob([file.bytes], { type: 'image/svg+xml' })) });
+}
+
+let fontsLoaded = 0;
+async function fontSample(file) {
+  const family = `package-font-${fontsLoaded++}`;
+  const sample = element('div', { className: 'font-sample', textContent: 'The quick brown fox jumps over the lazy dog 0123456789' });
+  try {
+    const face = new FontFace(family, file.bytes.buffer);
+    document.fonts.add(await face.load());
+    sample.style.fontFamily = `"${family}", serif`;
+  } catch {
+    sample.textContent = 'this font does not load in the browser';
+  }
+  return sample;
+}
+
+async function saveAll() {
+  if (!shown?.json || shown.json.error) return;
+  const button = document.getElementById('save-all');
+  button.disabled = true;
+  const file = await ask('zip', shown, 0);
+  button.disabled = false;
+  const link = saveLink(file, 'application/zip');
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+document.getElementById('save-all').addEventListener('click', saveAll);
 
 // A bitmap on a canvas at its pixel size, shown enlarged; black where
 // `bits` and `mask` hold 1, shades of grey by value for `cbits`. With a mask,

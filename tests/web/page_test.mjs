@@ -4,9 +4,11 @@
 // (shown as text, nothing run), a 16 MB package (named within 1 s, the page
 // never still for 500 ms), 100,000 slots (the first screen within 2 s) and
 // 5,000 functions (the first screen within 1 s, a function's source within
-// 100 ms of opening it, its instructions and slots a click away).
+// 100 ms of opening it, its instructions and slots a click away), a sound
+// (played), a picture and a font (their pixels), and "save all" (the files
+// of pkginspect --unpack).
 // What the page shows is compared with pkginspect --json on the same file.
-//   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS GENERATOR
+//   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS GENERATOR GOLDEN
 // Exits 0 when all holds, 1 when not, 77 when Chromium or Playwright is missing.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -15,7 +17,7 @@ import { createRequire } from 'node:module';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const [page, pkgembed, pkginspect, examples, artifacts, generator] = process.argv.slice(2);
+const [page, pkgembed, pkginspect, examples, artifacts, generator, golden] = process.argv.slice(2);
 const chromiumPath = '/usr/bin/chromium';
 // The driver comes from the lock file beside this script: installed here on
 // a fresh clone, where npm and the registry are to be had.
@@ -129,6 +131,19 @@ const crafted = sharedNamePackage(path.join(work, 'crafted.pkg'));
 fs.mkdirSync(path.join(work, 'functions'));
 execFileSync(generator, [path.join(work, 'functions'), '1', '5000'], { timeout: 60000 });
 const functions = path.join(work, 'functions', 'p0.pkg');
+
+// The entries of a zip of stored files, by name.
+function storedEntries(zip) {
+  const entries = new Map();
+  for (let at = 0; zip.readUInt32LE(at) === 0x04034b50;) {
+    const size = zip.readUInt32LE(at + 18), nameLength = zip.readUInt16LE(at + 26), extra = zip.readUInt16LE(at + 28);
+    const name = zip.toString('utf8', at + 30, at + 30 + nameLength);
+    const start = at + 30 + nameLength + extra;
+    entries.set(name, zip.subarray(start, start + size));
+    at = start + size;
+  }
+  return entries;
+}
 
 const browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
 const context = await browser.newContext({ acceptDownloads: true });
@@ -394,6 +409,58 @@ await openPackage(example, exampleJson.name);
 const widest = await tab.$$eval('table', (tables) => Math.max(...tables.map((table) => table.getBoundingClientRect().right)));
 check(widest <= 420, `at 420 px every table fits (its right edge at ${Math.round(widest)})`);
 await tab.screenshot({ path: path.join(artifacts, 'narrow.png'), fullPage: true });
+
+// A sound plays for as long as its samples last; a picture is drawn (its
+// painted red rectangle); "save all" gives the files --unpack writes.
+fs.copyFileSync(path.join(golden, 'media.pkg'), path.join(work, 'media.pkg'));
+const media = path.join(work, 'media.pkg');
+await openPackage(media, reference(media).name);
+await openTree();
+await tab.click('button.play');
+const duration = await tab.waitForFunction(() => document.querySelector('audio')?.duration, null, { timeout: 10000 });
+check(Math.abs(await duration.jsonValue() - 1000 / 11025) < 0.001, `a sound plays for the length of its samples (${await duration.jsonValue()} s)`);
+await tab.waitForFunction(() => [...document.querySelectorAll('img.picture')].some((img) => img.complete && img.naturalWidth), null, { timeout: 10000 });
+const painted = await tab.$eval('img.picture', (img) => {
+  const canvas = document.createElement('canvas');
+  canvas.width = img.naturalWidth;
+  canvas.height = img.naturalHeight;
+  const context = canvas.getContext('2d');
+  context.drawImage(img, 0, 0);
+  return [...context.getImageData(105, 9, 1, 1).data];
+});
+check(JSON.stringify(painted) === '[255,0,0,255]', `a picture is drawn: its painted rectangle is red (${painted})`);
+const [zipDownload] = await Promise.all([tab.waitForEvent('download'), tab.click('#save-all')]);
+const zipPath = path.join(work, 'media.zip');
+await zipDownload.saveAs(zipPath);
+execFileSync(pkginspect, ['--unpack', 'unpacked', 'media.pkg'], { cwd: work, timeout: 60000 });
+const entries = storedEntries(fs.readFileSync(zipPath));
+const unpacked = fs.readdirSync(path.join(work, 'unpacked', 'media'));
+check(zipDownload.suggestedFilename() === 'media.zip' && entries.size === unpacked.length &&
+  unpacked.every((name) => entries.get(`media/${name}`)?.equals(fs.readFileSync(path.join(work, 'unpacked', 'media', name)))),
+  `"save all" gives a zip of the files --unpack writes (${entries.size} of ${unpacked.length})`);
+// A font shows its sample line in itself: its face is loaded, and the line is
+// as wide as in that font, not as in another.
+// A monospaced font, unlike any the page falls back to.
+const fontFile = '/usr/share/fonts/truetype/liberation/LiberationMono-Regular.ttf';
+if (fs.existsSync(fontFile)) {
+  const font = build('font.pkg', 'makeSlot font binary sfnt font.ttf\n', { 'font.ttf': fs.readFileSync(fontFile) });
+  await openPackage(font, reference(font).name);
+  await openTree();
+  await tab.waitForSelector('.font-sample', { timeout: 10000 });
+  const widths = await tab.$eval('.font-sample', (sample) => {
+    const other = sample.cloneNode(true);
+    other.style.fontFamily = 'sans-serif';
+    other.style.display = sample.style.display = 'inline-block';
+    other.style.whiteSpace = sample.style.whiteSpace = 'nowrap';
+    sample.after(other);
+    const family = sample.style.fontFamily.split(',')[0].replaceAll('"', '');
+    const loaded = [...document.fonts].some((face) => face.family.replaceAll('"', '') === family && face.status === 'loaded');
+    return [sample.getBoundingClientRect().width, other.getBoundingClientRect().width, loaded];
+  });
+  check(widths[2] && Math.abs(widths[0] - widths[1]) > 5, `a font shows its sample in itself (${widths})`);
+} else {
+  console.log(`skipped: no font at ${fontFile} to show`);
+}
 
 // Only the page itself, and the blob: and data: URLs it makes.
 const elsewhere = requests.filter((url) => url !== pageUrl && !url.startsWith('blob:') && !url.startsWith('data:'));
