@@ -195,6 +195,6 @@ TEST(UnpackTest, FileNamesAreSafeAndDistinct) {
   EXPECT_EQ(names.Next("a", "png"), "a.png");
   EXPECT_EQ(names.Next("A", "png"), "A~2.png");
   EXPECT_EQ(names.Next("a", "png"), "a~3.png");
-  EXPECT_EQ(IndentedJson(R"({"a":[1,{}],"b":"x,{\"}"})"),
-            "{\n  \"a\": [\n    1,\n    {}\n  ],\n  \"b\": \"x,{\\\"}\"\n}");
+  EXPECT_EQ(IndentedJson(R"({"a":[1,{}],"b":"x,{\"}","c":[[1,"]"],[]]})"),
+            "{\n  \"a\": [\n    1,\n    {}\n  ],\n  \"b\": \"x,{\\\"}\",\n  \"c\": [\n    [1,\"]\"],\n    []\n  ]\n}");
 }

@@ -1,5 +1,7 @@
 #include "unpack/package_folder.h"
 
+#include <algorithm>
+
 #include "objects/errors.h"
 #include "reader/heap_tree.h"
 #include "reader/json_report.h"
@@ -56,35 +58,63 @@ PackageFolder::PackageFolder(const char* name, std::vector<uint8_t> bytes, FILE*
 
 PackageFolder::~PackageFolder() = default;
 
+namespace {
+// Where the string that opens at `at` ends, one past its closing quote.
+size_t StringEnd(std::string_view json, size_t at) {
+  for (++at; at < json.size() && json[at] != '"'; ++at) {
+    if (json[at] == '\\') ++at;
+  }
+  return std::min(at + 1, json.size());
+}
+
+// Where the container that opens at `at` ends, if it holds no other
+// container; 0 if it does.
+size_t LeafEnd(std::string_view json, size_t at) {
+  for (++at; at < json.size();) {
+    char c = json[at];
+    if (c == '{' || c == '[') return 0;
+    if (c == '}' || c == ']') return at + 1;
+    at = c == '"' ? StringEnd(json, at) : at + 1;
+  }
+  return 0;
+}
+}  // namespace
+
+// A container of plain values stays on one line, so that pixel rows and
+// instructions read as they do in the compact form.
 std::string IndentedJson(std::string_view compact) {
   std::string out;
   int depth = 0;
-  bool inString = false;
-  auto newLine = [&] { out += '\n' + std::string(static_cast<size_t>(2 * depth), ' '); };
-  for (size_t i = 0; i < compact.size(); ++i) {
+  auto newLine = [&] { out.append("\n").append(static_cast<size_t>(2 * depth), ' '); };
+  for (size_t i = 0; i < compact.size();) {
     char c = compact[i];
-    out += c;
-    if (inString) {
-      if (c == '\\' && i + 1 < compact.size()) out += compact[++i];
-      inString = c != '"';
-      if (inString) continue;
-    } else if (c == '"') {
-      inString = true;
+    if (c == '"') {
+      size_t end = StringEnd(compact, i);
+      out.append(compact.substr(i, end - i));
+      i = end;
       continue;
     }
-    bool closesNext = i + 1 < compact.size() && (compact[i + 1] == '}' || compact[i + 1] == ']');
-    bool opens = c == '{' || c == '[';
-    if (opens && !closesNext) {
+    ++i;
+    if (c == '{' || c == '[') {
+      if (size_t end = LeafEnd(compact, i - 1)) {
+        out.append(compact.substr(i - 1, end - i + 1));
+        i = end;
+        continue;
+      }
+      out += c;
       ++depth;
       newLine();
-    } else if (c == ',') {
-      newLine();
-    } else if (c == ':') {
-      out += ' ';
-    }
-    if (closesNext && !opens) {
+    } else if (c == '}' || c == ']') {
       --depth;
       newLine();
+      out += c;
+    } else if (c == ',') {
+      out += c;
+      newLine();
+    } else if (c == ':') {
+      out += ": ";
+    } else {
+      out += c;
     }
   }
   return out;

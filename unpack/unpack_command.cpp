@@ -1,5 +1,6 @@
 #include "unpack/unpack_command.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -9,6 +10,32 @@
 #include "platform/platform.h"
 #include "unpack/file_names.h"
 #include "unpack/package_folder.h"
+
+namespace {
+// A file that was not there is written in place: there is nothing to keep
+// safe from a failed write, and a temporary file for each would double the
+// work of the file system.
+bool WriteNew(const std::string& path, std::string_view bytes, FILE* err) {
+  int error = 0;
+  intptr_t output = platform::OpenForWriting(path, error);
+  bool written = output >= 0 &&
+                 platform::WriteRuns(output, {{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}}, error);
+  if (output >= 0 && !platform::CloseOutput(output, error)) written = false;
+  if (!written) std::fprintf(err, "pkginspect: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+  return written;
+}
+
+// A file that was there is replaced whole or not at all.
+bool Replace(const std::string& path, std::string_view bytes, FILE* err) {
+  try {
+    WriteOutputFile(path, {{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}});
+  } catch (const OutputError& failure) {
+    std::fprintf(err, "pkginspect: %s", failure.what());
+    return false;
+  }
+  return true;
+}
+}  // namespace
 
 std::vector<std::string> PackageFolderNames(const std::vector<const char*>& packages) {
   FileNames names;
@@ -45,13 +72,8 @@ int UnpackPackage(const char* package, std::vector<uint8_t> bytes, const std::st
   }
   for (const UnpackedFile& file : made.Files()) {
     std::string_view bytes = file.Bytes();
-    try {
-      WriteOutputFile(folder + "/" + file.name,
-                      {{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}});
-    } catch (const OutputError& failure) {
-      std::fprintf(err, "pkginspect: %s", failure.what());
-      return 2;
-    }
+    std::string path = folder + "/" + file.name;
+    if (!(force ? Replace(path, bytes, err) : WriteNew(path, bytes, err))) return 2;
   }
   return made.HasFaults() ? 1 : 0;
 }
