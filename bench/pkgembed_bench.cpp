@@ -9,7 +9,8 @@
 //
 // The last cases time pkginspect over 1,000 packages against cat: --json over
 // packages that pkgembed wrote, then the report, --json and --source over
-// packages shaped like real applications (80 functions each). Given a second
+// packages shaped like real applications (80 functions each), and --unpack
+// of those against cp -r. Given a second
 // pkginspect (an earlier build), the report is timed against it too.
 //
 // The inputs are generated in a scratch directory under /tmp, removed at the
@@ -277,6 +278,13 @@ int main(int argc, char** argv) {
         "ratio <= 10 with functions in it");
   Print("(j) --source, 1,000 app-shaped pkgs", Compare(inspect("--source"), catShaped, runs),
         "ratio <= 10");
+
+  // Each run writes a new folder, as a user's first run does.
+  std::string unpackScript = "rm -rf " + dir + "/unpacked && exec " + PKGINSPECT_PATH + " --unpack " + dir +
+                             "/unpacked " + shaped + "/*.pkg";
+  Command unpack{{"sh", "-c", unpackScript}};
+  Command copy{{"sh", "-c", "rm -rf " + dir + "/copied && exec cp -r " + shaped + " " + dir + "/copied"}};
+  Print("(k) --unpack, 1,000 app-shaped pkgs", Compare(unpack, copy, runs), "ratio <= 10 against cp -r");
 
   std::filesystem::remove_all(dir);
   return 0;
