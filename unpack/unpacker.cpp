@@ -1,7 +1,5 @@
 #include "unpack/unpacker.h"
 
-#include <algorithm>
-
 #include "decompiler/function_frame.h"
 #include "media/picture.h"
 #include "media/png.h"
@@ -16,34 +14,48 @@
 #include "unpack/bitmap_png.h"
 
 namespace {
-// A path written in full up to this length; deeper ones are cut, as a
-// crafted file could make every path as long as the file.
+// The most of a path that is written: a crafted file could make every path
+// as long as the file. A longer one keeps its end, the part that names the
+// object.
 const size_t kLongestPath = 4096;
-
-std::string Step(std::string_view name) {
-  std::string step = ".";
-  return step.append(Latin1ToUtf8(name));
-}
 }  // namespace
 
 std::vector<UnpackedFile> Unpacker::Files() {
   std::vector<Pending> stack;
-  std::vector<uint32_t> elements;  // how many roots each part has had
   for (const Heap::Root& root : heap.Roots()) {
     PrintedValue array = tree.Root(root.offset);
-    std::string part = root.part == 0 ? "" : Format("part%u", root.part);
+    uint32_t part = root.part == 0 ? kNoStep : Step(kNoStep, Format("part%u", root.part));
     // Each root's elements, pushed last first so that they come out in order.
     for (int32_t i = tree.NumberOfElements(array.object); i-- > 0;) {
-      std::string path = part + (root.part == 0 && i == 0 ? "" : Format("[%d]", i));
+      uint32_t path = root.part == 0 && i == 0 ? kNoStep : Step(part, Format("[%d]", i));
       stack.push_back({tree.Element(array.object, i), nullptr, path});
     }
     while (!stack.empty()) {
-      Pending next = std::move(stack.back());
+      Pending next = stack.back();
       stack.pop_back();
       Visit(next, stack);
     }
   }
   return std::move(files);
+}
+
+uint32_t Unpacker::Step(uint32_t parent, std::string text) {
+  steps.push_back({parent, std::move(text)});
+  return static_cast<uint32_t>(steps.size() - 1);
+}
+
+std::string Unpacker::Path(uint32_t step) const {
+  std::vector<const std::string*> parts;
+  size_t length = 0;
+  for (; step != kNoStep && length <= kLongestPath; step = steps[step].parent) {
+    parts.push_back(&steps[step].text);
+    length += steps[step].text.size();
+  }
+  std::string path;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) path += **part;
+  if (step != kNoStep) return "..." + path;
+  // The first slot name of a path has no dot before it.
+  return path.starts_with(".") ? path.substr(1) : path;
 }
 
 void Unpacker::Visit(const Pending& pending, std::vector<Pending>& stack) {
@@ -52,16 +64,14 @@ void Unpacker::Visit(const Pending& pending, std::vector<Pending>& stack) {
                 value.kind == PrintedValue::kBinary;
   if (!object || !seen.insert(value.offset).second) return;
   if (value.kind == PrintedValue::kBinary) return Binary(pending);
-  if (value.kind == PrintedValue::kFrame) Icon(value, pending.path);
+  if (value.kind == PrintedValue::kFrame) Icon(value, Path(pending.path));
   Children(value, pending.path, stack);
 }
 
-void Unpacker::Children(const PrintedValue& value, const std::string& path,
-                        std::vector<Pending>& stack) {
-  std::string base = path.size() > kLongestPath ? path.substr(0, kLongestPath) + "..." : path;
+void Unpacker::Children(const PrintedValue& value, uint32_t path, std::vector<Pending>& stack) {
   if (value.kind == PrintedValue::kArray) {
     for (int32_t i = tree.NumberOfElements(value.object); i-- > 0;) {
-      stack.push_back({tree.Element(value.object, i), nullptr, base + Format("[%d]", i)});
+      stack.push_back({tree.Element(value.object, i), nullptr, Step(path, Format("[%d]", i))});
     }
     return;
   }
@@ -70,9 +80,8 @@ void Unpacker::Children(const PrintedValue& value, const std::string& path,
     std::string_view name = tree.SlotName(value.object, i);
     // A function's instructions are written as its source.
     if (function && NamesEqualIgnoringCase(name, "instructions")) continue;
-    std::string step = Step(name);
-    stack.push_back({tree.SlotValue(value.object, i), value.object,
-                     base.empty() ? step.substr(1) : base + step});
+    std::string step = ".";
+    stack.push_back({tree.SlotValue(value.object, i), value.object, Step(path, step.append(Latin1ToUtf8(name)))});
   }
 }
 
@@ -95,29 +104,32 @@ void Unpacker::Binary(const Pending& pending) {
     return;
   }
   int64_t offset = pending.value.offset;
-  const std::string& path = pending.path;
+  std::string path = Path(pending.path);
   if (std::optional<Bitmap> bitmap = tree.BitmapOf(pending.value.object, pending.frame)) {
     Add(path, className, offset, "png").made = EncodePng(BitmapImage(*bitmap));
     return;
   }
-  if (std::optional<Sound> sound = SoundOf(tree, pending.frame, binary); sound && !sound->compressed) {
+  std::optional<Sound> sound = SoundOf(tree, pending.frame, binary);
+  if (sound && !sound->compressed) {
     Add(path, className, offset, "wav").made = EncodeWav(sound->rate, sound->bits, binary.bytes, binary.length);
     return;
   }
+  const char* format = NamesEqualIgnoringCase(className, "sfnt") ? "ttf" : "bin";
+  std::string note = sound ? "a compressed sound, kept as it is" : "";
   if (NamesEqualIgnoringCase(className, "picture")) {
     QdPicture picture = DecodePicture(binary.bytes, binary.length);
     UnpackedFile& svg = Add(path, className, offset, "svg");
     svg.made = std::move(picture.svg);
     svg.note = picture.stop;
     if (picture.decoded) return;
+    // The bytes too, for a reader that draws what this one does not.
+    format = "pict";
+    note = picture.stop;
   }
-  bool font = NamesEqualIgnoringCase(className, "sfnt");
-  bool picture = NamesEqualIgnoringCase(className, "picture");
-  UnpackedFile& file = Add(path, className, offset, font ? "ttf" : picture ? "pict" : "bin");
+  UnpackedFile& file = Add(path, className, offset, format);
   file.raw = binary.bytes;
   file.rawLength = binary.length;
-  if (picture) file.note = files[files.size() - 2].note;
-  if (SoundOf(tree, pending.frame, binary)) file.note = "a compressed sound, kept as it is";
+  file.note = note;
 }
 
 // An icon's bits drawn over its mask, where the mask covers every ink pixel.

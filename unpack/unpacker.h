@@ -41,13 +41,23 @@ class Unpacker {
   std::vector<UnpackedFile> Files();
 
  private:
+  // Paths are kept as steps, each naming the one before it, so that a deep
+  // tree's paths take no more room than its objects; a path is spelled out
+  // only for a file.
+  struct PathStep {
+    uint32_t parent;
+    std::string text;  // ".name" or "[index]"
+  };
+  static constexpr uint32_t kNoStep = UINT32_MAX;
   struct Pending {
     PrintedValue value;
     const void* frame;  // whose slot the value is
-    std::string path;
+    uint32_t path;      // its last step
   };
+  uint32_t Step(uint32_t parent, std::string text);
+  std::string Path(uint32_t step) const;
   void Visit(const Pending& pending, std::vector<Pending>& stack);
-  void Children(const PrintedValue& value, const std::string& path, std::vector<Pending>& stack);
+  void Children(const PrintedValue& value, uint32_t path, std::vector<Pending>& stack);
   void Binary(const Pending& pending);
   void Icon(const PrintedValue& frame, const std::string& path);
   UnpackedFile& Add(const std::string& path, std::string_view className, int64_t offset,
@@ -56,6 +66,7 @@ class Unpacker {
   const Heap& heap;
   HeapTree& tree;
   FileNames& names;
+  std::vector<PathStep> steps;
   std::unordered_set<int64_t> seen;
   std::vector<UnpackedFile> files;
 };
