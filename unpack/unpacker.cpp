@@ -53,7 +53,7 @@ std::string Unpacker::Path(uint32_t step) const {
   }
   std::string path;
   for (auto part = parts.rbegin(); part != parts.rend(); ++part) path += **part;
-  if (step != kNoStep) return "..." + path;
+  if (step != kNoStep) return std::string("...") + path;
   // The first slot name of a path has no dot before it.
   return path.starts_with(".") ? path.substr(1) : path;
 }
