@@ -30,7 +30,14 @@ std::string Utf16ToUtf8(const uint8_t* bytes, size_t length) {
 
 std::string Latin1ToUtf8(std::string_view bytes) {
   std::string text;
-  for (unsigned char c : bytes) AppendUtf8(text, c);
+  text.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else {
+      AppendUtf8(text, c);
+    }
+  }
   return text;
 }
 

@@ -1,5 +1,8 @@
 #include "reader/json_values.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "objects/ref.h"
 #include "objects/symbol.h"
 #include "objects/text.h"
@@ -27,19 +30,33 @@ std::string HexText(const uint8_t* bytes, size_t length) {
 }
 
 // A slot name not yet used in its frame: the name, or the name with "#2",
-// "#3"... after it where a faulty frame holds it more than once.
+// "#3"... after it where a faulty frame holds it more than once. Most frames
+// have a few slots, looked through in a list; a set takes over in large ones.
 class SlotKeys {
  public:
   std::string Next(const std::string& name) {
-    if (used.insert(name).second) return name;
+    if (Take(name)) return name;
     for (int& n = suffixes.try_emplace(name, 2).first->second;; ++n) {
       std::string key = name + "#" + std::to_string(n);
-      if (used.insert(key).second) return key;
+      if (Take(key)) return key;
     }
   }
 
  private:
-  std::unordered_set<std::string> used;
+  static constexpr size_t kListed = 32;
+
+  bool Take(const std::string& key) {
+    if (!many.empty() || listed.size() == kListed) {
+      if (many.empty()) many.insert(listed.begin(), listed.end());
+      return many.insert(key).second;
+    }
+    if (std::find(listed.begin(), listed.end(), key) != listed.end()) return false;
+    listed.push_back(key);
+    return true;
+  }
+
+  std::vector<std::string> listed;
+  std::unordered_set<std::string> many;
   std::unordered_map<std::string, int> suffixes;
 };
 }  // namespace

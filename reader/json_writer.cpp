@@ -1,10 +1,21 @@
 #include "reader/json_writer.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "objects/text.h"
 
 namespace {
+// Bytes that a string holds as they are: printable ASCII but the quote and
+// the backslash.
+struct PlainBytes {
+  bool plain[256] = {};
+  constexpr PlainBytes() {
+    for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+  }
+};
+constexpr PlainBytes kPlain;
+
 // The length of the well-formed UTF-8 character at the start of `text`, or 0.
 size_t CharacterLength(std::string_view text) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -28,7 +39,7 @@ void JsonWriter::Key(std::string_view name) {
   BeforeValue();
   Quoted(name);
   buffer += ':';
-  afterKey = true;
+  follows = false;
 }
 
 void JsonWriter::String(std::string_view text) {
@@ -38,7 +49,8 @@ void JsonWriter::String(std::string_view text) {
 
 void JsonWriter::Number(int64_t value) {
   BeforeValue();
-  buffer += std::to_string(value);
+  char digits[24];
+  buffer.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
 void JsonWriter::Real(double value) {
@@ -60,6 +72,7 @@ void JsonWriter::Null() {
 
 void JsonWriter::EndLine() {
   buffer += '\n';
+  follows = false;
   if (buffer.size() >= 1 << 16) Flush();
 }
 
@@ -73,23 +86,17 @@ void JsonWriter::Flush() {
 void JsonWriter::Open(char bracket) {
   BeforeValue();
   buffer += bracket;
-  empty.push_back(true);
+  follows = false;
 }
 
 void JsonWriter::Close(char bracket) {
-  empty.pop_back();
   buffer += bracket;
+  follows = true;
 }
 
 void JsonWriter::BeforeValue() {
-  if (afterKey) {
-    afterKey = false;
-    return;
-  }
-  if (!empty.empty()) {
-    if (!empty.back()) buffer += ',';
-    empty.back() = false;
-  }
+  if (follows) buffer += ',';
+  follows = true;
   if (buffer.size() >= 1 << 16) Flush();
 }
 
@@ -99,11 +106,7 @@ void JsonWriter::Quoted(std::string_view text) {
   while (!text.empty()) {
     // Plain ASCII, the most of any text, goes in runs.
     size_t plain = 0;
-    while (plain < text.size()) {
-      unsigned char c = static_cast<unsigned char>(text[plain]);
-      if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') break;
-      ++plain;
-    }
+    while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
     buffer.append(text.data(), plain);
     text.remove_prefix(plain);
     if (text.empty()) break;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Writes one JSON value as it goes, with the commas and colons in their
 // places. Strings are taken as UTF-8 and come out valid whatever they hold:
@@ -43,6 +42,7 @@ class JsonWriter {
   FILE* out;
   std::string buffer;
   uint64_t written = 0;
-  std::vector<bool> empty;  // for each open container, whether it has no member yet
-  bool afterKey = false;
+  // Whether the next value or key follows another in its container, and so
+  // needs a comma: not after an opening bracket, a key, or a finished line.
+  bool follows = false;
 };
