@@ -438,6 +438,25 @@ const unpacked = fs.readdirSync(path.join(work, 'unpacked', 'media'));
 check(zipDownload.suggestedFilename() === 'media.zip' && entries.size === unpacked.length &&
   unpacked.every((name) => entries.get(`media/${name}`)?.equals(fs.readFileSync(path.join(work, 'unpacked', 'media', name)))),
   `"save all" gives a zip of the files --unpack writes (${entries.size} of ${unpacked.length})`);
+// An icon is drawn over its mask where the mask covers its bits (clear
+// outside it), and as its bits alone where it does not (old tools wrote such
+// masks): the same icon with its mask emptied.
+const iconAlpha = () => tab.$eval('canvas.icon', (canvas) => {
+  const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  return [data[3], data[4 * (8 * canvas.width + 1) + 3]];  // a corner, and a pixel of the ring
+});
+const masked = await iconAlpha();
+const mediaBytes = fs.readFileSync(media);
+const maskAt = reference(media).parts[0].root.array[0].frame.icon.frame.mask.binary.offset;
+mediaBytes.fill(0, maskAt + 12 + 16, maskAt + 12 + 16 + 4 * 16);  // 16 rows of 4 bytes
+const unmasked = path.join(work, 'unmasked.pkg');
+fs.writeFileSync(unmasked, mediaBytes);
+await openPackage(unmasked, reference(unmasked).name);
+await openTree();
+const alone = await iconAlpha();
+check(JSON.stringify(masked) === '[0,255]' && JSON.stringify(alone) === '[255,255]',
+  `an icon is drawn over a mask that covers it (${masked}), and alone where the mask does not (${alone})`);
+
 // A font shows its sample line in itself: its face is loaded, and the line is
 // as wide as in that font, not as in another.
 // A monospaced font, unlike any the page falls back to.
