@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int status = Inspect(request, std::vector<uint8_t>(data, data + size), sink, sink);
     if (status != 0 && status != 1) std::abort();
   }
-  PackageFolder folder("fuzz.pkg", std::vector<uint8_t>(data, data + size), nullptr);
+  PackageFolder folder("fuzz.pkg", FileBytes(std::vector<uint8_t>(data, data + size)), nullptr);
   for (const UnpackedFile& file : folder.Files()) {
     if (file.name.empty() || file.name.find('/') != std::string::npos) std::abort();
   }

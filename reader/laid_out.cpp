@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-LaidOut::LaidOut(std::vector<uint8_t> bytes, Faults& faults)
+LaidOut::LaidOut(FileBytes bytes, Faults& faults)
     : file(std::move(bytes)), directory(ReadDirectory(file, faults)), heap(file, faults) {
   uint64_t end = 0;
   for (uint32_t number : directory.byStart) {

@@ -12,7 +12,8 @@
 // compressed, inside the file, and clear of the NewtonScript parts before
 // them. Not to be moved: the heap refers to the file.
 struct LaidOut {
-  LaidOut(std::vector<uint8_t> bytes, Faults& faults);
+  LaidOut(FileBytes bytes, Faults& faults);
+  LaidOut(std::vector<uint8_t> bytes, Faults& faults) : LaidOut(FileBytes(std::move(bytes)), faults) {}
   LaidOut(const LaidOut&) = delete;
 
   FileBytes file;

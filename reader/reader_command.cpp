@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,28 +114,38 @@ bool ReadStream(FILE* file, std::vector<uint8_t>& bytes) {
   return !std::ferror(file);
 }
 
-bool ReadWhole(const char* path, std::vector<uint8_t>& bytes) {
+// Files from this size on are mapped rather than read, where the platform can.
+const size_t kMapFrom = 64 * 1024;
+
+// The whole of a package file, or none with the reason.
+std::optional<FileBytes> ReadWhole(const char* path, std::string& reason) {
   if (std::string_view(path) == "-") {
     platform::SetBinaryInput();
-    return ReadStream(stdin, bytes);
+    std::vector<uint8_t> bytes;
+    if (ReadStream(stdin, bytes)) return FileBytes(std::move(bytes));
+    reason = std::strerror(errno);
+    return std::nullopt;
   }
   std::error_code error;
   // Some systems open a folder as a file, others refuse it as forbidden.
   if (std::filesystem::is_directory(path, error)) {
-    errno = EISDIR;
-    return false;
+    reason = std::strerror(EISDIR);
+    return std::nullopt;
   }
   // A package states its size in 32 bits: a larger file is refused from its
   // size, before anything is read.
-  uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > UINT32_MAX) {
-    errno = EFBIG;
-    return false;
+  platform::DataFileRequest request{UINT32_MAX, 0, kMapFrom, false, nullptr};
+  platform::DataFile file;
+  switch (platform::ReadDataFile(path, request, file, reason)) {
+    case platform::ReadStatus::kRead:
+      return FileBytes(file);
+    case platform::ReadStatus::kTooLarge:
+      reason = std::strerror(EFBIG);
+      break;
+    case platform::ReadStatus::kFailed:
+      break;
   }
-  UniqueFile file(std::fopen(path, "rb"));
-  if (!file) return false;
-  if (!error) bytes.reserve(static_cast<size_t>(size));
-  return ReadStream(file.get(), bytes);
+  return std::nullopt;
 }
 
 // Writes what the path leads to, to the output file or, for "-", to `out`;
@@ -166,6 +177,10 @@ bool Extract(const InspectRequest& request, const Heap& heap, const HeapTree& tr
 }  // namespace
 
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err) {
+  return Inspect(request, FileBytes(std::move(bytes)), out, err);
+}
+
+int Inspect(const InspectRequest& request, FileBytes bytes, FILE* out, FILE* err) {
   std::vector<Faults::Fault> found;
   Faults faults(request.package, err, request.mode == InspectMode::kJson ? &found : nullptr);
   LaidOut package(std::move(bytes), faults);
@@ -234,18 +249,18 @@ namespace {
 // and has status 2.
 int InspectFile(InspectRequest request, const char* package, const std::string& folder, bool force) {
   request.package = package;
-  std::vector<uint8_t> bytes;
-  if (!ReadWhole(package, bytes)) {
-    const char* reason = std::strerror(errno);
-    std::fprintf(stderr, "pkginspect: cannot read %s: %s\n", package, reason);
-    if (request.mode == InspectMode::kJson) PrintJsonError(package, reason, stdout);
+  std::string reason;
+  std::optional<FileBytes> bytes = ReadWhole(package, reason);
+  if (!bytes) {
+    std::fprintf(stderr, "pkginspect: cannot read %s: %s\n", package, reason.c_str());
+    if (request.mode == InspectMode::kJson) PrintJsonError(package, reason.c_str(), stdout);
     return 2;
   }
   if (request.mode == InspectMode::kUnpack) {
-    return UnpackPackage(package, std::move(bytes), std::string(request.output) + "/" + folder, force,
+    return UnpackPackage(package, std::move(*bytes), std::string(request.output) + "/" + folder, force,
                          stderr);
   }
-  return Inspect(request, std::move(bytes), stdout, stderr);
+  return Inspect(request, std::move(*bytes), stdout, stderr);
 }
 
 }  // namespace

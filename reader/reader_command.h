@@ -30,6 +30,8 @@ struct InspectRequest {
   bool functions = true;
 };
 int Inspect(const InspectRequest& request, std::vector<uint8_t> bytes, FILE* out, FILE* err);
+class FileBytes;
+int Inspect(const InspectRequest& request, FileBytes bytes, FILE* out, FILE* err);
 
 // Where the bytes of the binary object at file offset `object` lie, if the
 // package's checks accept one there: for a page that shows or saves what the

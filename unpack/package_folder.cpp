@@ -38,7 +38,7 @@ std::string Index(const std::vector<UnpackedFile>& files) {
 }
 }  // namespace
 
-PackageFolder::PackageFolder(const char* name, std::vector<uint8_t> bytes, FILE* err)
+PackageFolder::PackageFolder(const char* name, FileBytes bytes, FILE* err)
     : faults(name, err, &found), package(std::make_unique<LaidOut>(std::move(bytes), faults)) {
   Heap& heap = package->heap;
   heap.Check();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reader/faults.h"
+#include "reader/file_bytes.h"
 #include "unpack/unpacker.h"
 
 struct LaidOut;
@@ -16,7 +17,7 @@ struct LaidOut;
 // and index.tsv, which names them. Faults go to `err` as the report's do.
 class PackageFolder {
  public:
-  PackageFolder(const char* package, std::vector<uint8_t> bytes, FILE* err);
+  PackageFolder(const char* package, FileBytes bytes, FILE* err);
   ~PackageFolder();
 
   const std::vector<UnpackedFile>& Files() const { return files; }

@@ -51,7 +51,7 @@ std::vector<std::string> PackageFolderNames(const std::vector<const char*>& pack
   return folders;
 }
 
-int UnpackPackage(const char* package, std::vector<uint8_t> bytes, const std::string& folder,
+int UnpackPackage(const char* package, FileBytes bytes, const std::string& folder,
                   bool force, FILE* err) {
   PackageFolder made(package, std::move(bytes), err);
   std::error_code error;

@@ -50,7 +50,7 @@ const PackageFolder& FolderOf(const uint8_t* bytes, size_t size, const char* nam
   std::string key = std::string(name) + "\n" + std::to_string(size) + "\n" + std::to_string(Crc32(bytes, size));
   if (unpacked.key != key || !unpacked.files) {
     unpacked.files.reset();
-    unpacked.files = std::make_unique<PackageFolder>(name, std::vector<uint8_t>(bytes, bytes + size), nullptr);
+    unpacked.files = std::make_unique<PackageFolder>(name, FileBytes(std::vector<uint8_t>(bytes, bytes + size)), nullptr);
     unpacked.folder = PackageFolderNames({name})[0];
     unpacked.key = key;
   }
