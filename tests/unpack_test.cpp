@@ -184,6 +184,21 @@ TEST(UnpackTest, HostileNamesStayInTheFolder) {
   EXPECT_EQ(ReadFile(dir / "out/hostile/_CON.bin"), "CON");
 }
 
+// A path deeper than is sensible to write keeps its end, the part that names
+// the object, and its file name stays short.
+TEST(UnpackTest, DeepPathsAreCutAtTheirStart) {
+  PackageObjects o;
+  std::string inner = o.Frame({{"bottom", o.New({"", 0x40, {o.Sym("data")}, "x"})}});
+  for (int i = 0; i < 1000; ++i) inner = o.Frame({{"level", inner}});
+  Built built = o.Package(inner, false);
+  PackageFolder folder("deep.pkg", FileBytes(std::vector<uint8_t>(built.bytes.begin(), built.bytes.end())), nullptr);
+  const UnpackedFile& bottom = folder.Files().back();
+  EXPECT_TRUE(bottom.path.starts_with("....level.level")) << bottom.path.substr(0, 20);
+  EXPECT_TRUE(bottom.path.ends_with(".level.bottom"));
+  EXPECT_LT(bottom.path.size(), 4200u);
+  EXPECT_EQ(bottom.name, SafeStem(bottom.path) + ".bin");
+}
+
 TEST(UnpackTest, FileNamesAreSafeAndDistinct) {
   const std::pair<const char*, const char*> stems[] = {
       {"icon.bits", "icon.bits"}, {"../x", "_.._x"}, {"a/b\\c:d", "a_b_c_d"}, {"", "_"},
