@@ -53,6 +53,9 @@ void MakeDataFiles(const TempDir& dir) {
   // Larger than a package's 32-bit size can say; sparse, so cheap.
   WriteFile(dir / "huge.bin", "");
   truncate((dir / "huge.bin").c_str(), off_t{8} << 30);
+  // A gigabyte after a package's signature and a header of all ones; sparse.
+  WriteFile(dir / "gig.pkg", "package1" + std::string(92, '\xFF'));
+  truncate((dir / "gig.pkg").c_str(), off_t{1} << 30);
   mkdir((dir / "folder").c_str(), 0755);
   // The largest binary there can be, and one byte more; sparse, so cheap.
   for (auto [name, size] : {std::pair{"max.bin", 16777203}, {"over.bin", 16777204}}) {
@@ -221,6 +224,15 @@ TEST(ToolTest, Scenarios) {
       {"pkginspect: an 8 GB file is refused from its size, at once and in little memory",
        {.args = {"huge.bin"}, .status = 2, .err = "pkginspect: cannot read huge.bin: File too large\n", .inspect = true,
         .memoryLimitMb = 64, .native = true}},
+      {"pkginspect: a gigabyte after the signature, read in little time and memory",
+       {.args = {"gig.pkg"}, .status = 1, .outHas = {"signature: \"package1\"\ntype: 0xffffffff\n"},
+        .err = "gig.pkg: 0x1c: the package size is 4294967295 but the file holds 1073741824 bytes\n"
+               "gig.pkg: 0x30: 4294967295 part entries do not fit in the file\n"
+               "gig.pkg: 0x2c: the directory size 4294967295 passes the end of the file\n"
+               "gig.pkg: 0x14: the copyright string has an odd length (65535)\n"
+               "gig.pkg: 0x18: the name string has an odd length (65535)\n"
+               "gig.pkg: 0xc: the relocation flag is set but no relocation header fits in the file\n",
+        .inspect = true, .memoryLimitMb = 1024 + 400, .native = true}},
       {"pkginspect: /dev/null", {.args = {"/dev/null"}, .out = "signature: \"\"\n",
         .err = "/dev/null: 0x0: the file holds 0 bytes, too few for a package header\n", .inspect = true, .device = "/dev/null"}},
       {"pkginspect: extract a slot, names in any case",
