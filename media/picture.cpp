@@ -24,24 +24,11 @@ const char* FontFamily(int id) {
 
 // A colour of the eight that version 1 pictures name.
 QdColor OldColor(uint32_t value) {
-  switch (value) {
-    case 30:
-      return kWhite;
-    case 69:
-      return {255, 255, 0};
-    case 137:
-      return {255, 0, 255};
-    case 205:
-      return {255, 0, 0};
-    case 273:
-      return {0, 255, 255};
-    case 341:
-      return {0, 255, 0};
-    case 409:
-      return {0, 0, 255};
-    default:
-      return kBlack;
-  }
+  static const std::map<uint32_t, QdColor> kColors = {
+      {30, kWhite},         {69, {255, 255, 0}}, {137, {255, 0, 255}}, {205, {255, 0, 0}},
+      {273, {0, 255, 255}}, {341, {0, 255, 0}},  {409, {0, 0, 255}}};
+  auto found = kColors.find(value);
+  return found == kColors.end() ? kBlack : found->second;
 }
 
 QdColor Mix(QdColor ink, QdColor paper, int inkBits) {
