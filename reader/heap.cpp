@@ -19,7 +19,7 @@ Heap::Heap(const FileBytes& file, Faults& faults)
 void Heap::AddPart(uint32_t number, uint64_t start, uint64_t end) {
   // The root array's second header word gives the alignment of the part's
   // objects: 0 for 8 bytes (NOS 1), 1 for 4.
-  Part part{number, start, end, 4, {}, start};
+  Part part{number, start, end, 4, {}, {}, start};
   uint32_t alignment = file.Word(start + 4);
   if (alignment == 0) {
     part.alignment = 8;
@@ -52,6 +52,8 @@ void Heap::Scan(Part& part) {
     at = HeaderFault(inPart, part) && !HeaderFault(inFile, part) ? inFile : inPart;
   }
   part.scanned = std::min(at, part.end);
+  part.isStart.resize(part.scanned - part.start);
+  for (uint32_t relative : part.starts) part.isStart[relative] = true;
 }
 
 const Heap::Part* Heap::PartAt(uint64_t offset) const {
@@ -78,6 +80,9 @@ Heap::Target Heap::Resolve(uint32_t pointer) const {
   if (offset >= file.Size()) return {Fault::kPastEnd, offset};
   const Part* part = PartAt(offset);
   if (!part) return {Fault::kOutside, offset};
+  // An object the scan found is aligned and its header holds: most pointers
+  // lead to one.
+  if (offset < part->scanned && part->isStart[offset - part->start]) return {Fault::kNone, offset};
   if ((offset - part->start) % part->alignment != 0 && offset % part->alignment != 0) {
     return {Fault::kMisaligned, offset};
   }

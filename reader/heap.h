@@ -64,6 +64,7 @@ class Heap {
     uint64_t start, end;
     uint32_t alignment;
     std::vector<uint32_t> starts;  // of the objects found one after another, from `start`
+    std::vector<bool> isStart;     // the same, by offset from `start`, for a quick answer
     uint64_t scanned;              // where that sequence stopped
   };
   const Part* PartAt(uint64_t offset) const;

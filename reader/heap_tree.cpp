@@ -1,5 +1,7 @@
 #include "reader/heap_tree.h"
 
+#include <algorithm>
+
 #include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
@@ -61,11 +63,35 @@ PrintedValue HeapTree::SlotValue(const void* frame, int32_t index) const {
   return Element(frame, index);
 }
 
-// Slot i of a frame is named by its map chain: the outermost supermap's
-// names first, then each map's own down to the frame's.
 std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
   uint64_t map;
   if (!heap.Follow(Offset(frame) + 8, map)) return kBadName;
+  if (const std::vector<std::string_view>* names = NamesOfMap(map)) {
+    return index >= 0 && static_cast<size_t>(index) < names->size() ? (*names)[index] : kBadName;
+  }
+  return ChainName(map, index);
+}
+
+// The names of a map's chain, or none where there are too many to keep.
+const std::vector<std::string_view>* HeapTree::NamesOfMap(uint64_t map) const {
+  const size_t kMostKept = 1 << 18;
+  if (auto found = mapNames.find(map); found != mapNames.end()) return &found->second;
+  int64_t total = std::max<int64_t>(heap.NamesInChain(map), 0);
+  if (static_cast<size_t>(total) > kMostKept) return nullptr;
+  if (namesKept + total > kMostKept) {
+    mapNames.clear();
+    namesKept = 0;
+  }
+  namesKept += total;
+  std::vector<std::string_view>& names = mapNames[map];
+  names.reserve(total);
+  for (int32_t i = 0; i < total; ++i) names.push_back(ChainName(map, i));
+  return &names;
+}
+
+// Slot i of a frame is named by its map chain: the outermost supermap's
+// names first, then each map's own down to the frame's.
+std::string_view HeapTree::ChainName(uint64_t map, int32_t index) const {
   while (true) {
     int64_t total = heap.NamesInChain(map);
     int64_t own = static_cast<int64_t>(heap.NumberOfRefs(map)) - 1;

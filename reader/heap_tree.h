@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "reader/bitmap.h"
@@ -51,6 +52,13 @@ class HeapTree : public PrintedTree {
   std::string Description(const void* binary, const void* frame) const override;
 
  private:
+  std::string_view ChainName(uint64_t map, int32_t index) const;
+  const std::vector<std::string_view>* NamesOfMap(uint64_t map) const;
+
   const Heap& heap;
   std::vector<bool> printed;  // by file offset
+  // Frames share maps, and a frame's slots are asked for one after another:
+  // each map's names are found once and kept, up to a bound on their number.
+  mutable std::unordered_map<uint64_t, std::vector<std::string_view>> mapNames;
+  mutable size_t namesKept = 0;
 };
