@@ -47,8 +47,8 @@ void Heap::Scan(Part& part) {
   while (at < part.end && !HeaderFault(at, part)) {
     part.starts.push_back(static_cast<uint32_t>(at - part.start));
     uint64_t end = at + Size(at);
-    uint64_t inPart = part.start + RoundUp(end - part.start, part.alignment);
-    uint64_t inFile = RoundUp(end, part.alignment);
+    uint64_t inPart = part.start + RoundUp(part.alignment, end - part.start);
+    uint64_t inFile = RoundUp(part.alignment, end);
     at = HeaderFault(inPart, part) && !HeaderFault(inFile, part) ? inFile : inPart;
   }
   part.scanned = std::min(at, part.end);

@@ -118,6 +118,8 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
       {"part past the end", [](auto& b, auto&) { Set(b, 0x38, 1 << 20); return std::set<uint32_t>{0x34}; }},
       {"overlapping parts", [](auto& b, auto&) { Set(b, 0x54, 0); return std::set<uint32_t>{0x54}; }},
       {"pointer into an object", [](auto& b, auto& at) { Set(b, at["top"] + 12, at["m0"] + 5); return std::set<uint32_t>{at["top"] + 12}; }},
+      // Objects of sizes that are no multiple of 4 come before it.
+      {"pointer into a later object", [](auto& b, auto& at) { Set(b, at["top"] + 12, at["sx"] + 5); return std::set<uint32_t>{at["top"] + 12}; }},
       {"pointer past the end", [](auto& b, auto& at) { Set(b, at["top"] + 12, 0x7FFFFFF1); return std::set<uint32_t>{at["top"] + 12}; }},
       {"pointer into the header", [](auto& b, auto& at) { Set(b, at["top"] + 12, 0x11); return std::set<uint32_t>{at["top"] + 12}; }},
       {"pointer off the NOS 1 alignment", [](auto& b, auto& at) { Set(b, at["t2"] + 12, at["hello"] + 5); return std::set<uint32_t>{at["t2"] + 12}; }},
