@@ -1,7 +1,9 @@
 #include "reader/json_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "objects/text.h"
 
@@ -38,7 +40,7 @@ size_t CharacterLength(std::string_view text) {
 void JsonWriter::Key(std::string_view name) {
   BeforeValue();
   Quoted(name);
-  buffer += ':';
+  Put(':');
   follows = false;
 }
 
@@ -49,83 +51,108 @@ void JsonWriter::String(std::string_view text) {
 
 void JsonWriter::Number(int64_t value) {
   BeforeValue();
-  char digits[24];
-  buffer.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+  char* digits = Room(24);
+  used = std::to_chars(digits, digits + 24, value).ptr - buffer.get();
 }
 
 void JsonWriter::Real(double value) {
   if (std::isnan(value)) return String("NaN");
   if (std::isinf(value)) return String(value > 0 ? "Infinity" : "-Infinity");
   BeforeValue();
-  buffer += RealText(value);
+  Append(RealText(value));
 }
 
 void JsonWriter::Bool(bool value) {
   BeforeValue();
-  buffer += value ? "true" : "false";
+  Append(value ? "true" : "false");
 }
 
 void JsonWriter::Null() {
   BeforeValue();
-  buffer += "null";
+  Append("null");
 }
 
 void JsonWriter::EndLine() {
-  buffer += '\n';
+  Put('\n');
   follows = false;
-  if (buffer.size() >= 1 << 16) Flush();
 }
 
 void JsonWriter::Flush() {
   if (!out) return;
-  std::fwrite(buffer.data(), 1, buffer.size(), out);
-  written += buffer.size();
-  buffer.clear();
+  std::fwrite(buffer.get(), 1, used, out);
+  written += used;
+  used = 0;
+}
+
+// Written out a block at a time; kept whole where there is no file.
+char* JsonWriter::MakeRoom(size_t count) {
+  const size_t kBlock = 1 << 16;
+  if (out && used >= kBlock) Flush();
+  if (used + count > capacity) {
+    capacity = std::max({2 * capacity, used + count, kBlock});
+    std::unique_ptr<char[]> larger(new char[capacity]);
+    if (used) std::memcpy(larger.get(), buffer.get(), used);
+    buffer = std::move(larger);
+  }
+  return buffer.get() + used;
+}
+
+void JsonWriter::Append(std::string_view text) {
+  std::memcpy(Room(text.size()), text.data(), text.size());
+  used += text.size();
 }
 
 void JsonWriter::Open(char bracket) {
   BeforeValue();
-  buffer += bracket;
+  Put(bracket);
   follows = false;
 }
 
 void JsonWriter::Close(char bracket) {
-  buffer += bracket;
+  Put(bracket);
   follows = true;
 }
 
 void JsonWriter::BeforeValue() {
-  if (follows) buffer += ',';
+  if (follows) Put(',');
   follows = true;
-  if (buffer.size() >= 1 << 16) Flush();
 }
 
+// Plain ASCII, the most of any text, is copied as it is; the rest, if any,
+// character by character.
 void JsonWriter::Quoted(std::string_view text) {
+  char* quoted = Room(text.size() + 2);
+  size_t plain = 0;
+  while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
+  quoted[0] = '"';
+  std::memcpy(quoted + 1, text.data(), plain);
+  used += plain + 1;
+  if (plain < text.size()) Escaped(text.substr(plain));
+  Put('"');
+}
+
+void JsonWriter::Escaped(std::string_view text) {
   static const char kDigits[] = "0123456789abcdef";
-  buffer += '"';
   while (!text.empty()) {
-    // Plain ASCII, the most of any text, goes in runs.
     size_t plain = 0;
     while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
-    buffer.append(text.data(), plain);
+    Append(text.substr(0, plain));
     text.remove_prefix(plain);
     if (text.empty()) break;
     size_t length = CharacterLength(text);
     unsigned char c = static_cast<unsigned char>(text[0]);
     if (length == 0) {
-      AppendUtf8(buffer, 0xFFFD);
+      Append("\xEF\xBF\xBD");  // U+FFFD
       length = 1;
     } else if (c == '"' || c == '\\') {
-      buffer += '\\';
-      buffer += static_cast<char>(c);
+      char escape[] = {'\\', static_cast<char>(c)};
+      Append({escape, 2});
     } else if (c < 0x20) {
-      buffer += "\\u00";
-      buffer += kDigits[c >> 4];
-      buffer += kDigits[c & 0xF];
+      char escape[] = {'\\', 'u', '0', '0', kDigits[c >> 4], kDigits[c & 0xF]};
+      Append({escape, 6});
     } else {
-      buffer.append(text.data(), length);
+      Append(text.substr(0, length));
     }
     text.remove_prefix(length);
   }
-  buffer += '"';
 }

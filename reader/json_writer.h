@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,18 +30,30 @@ class JsonWriter {
   // Ends the line after a complete value.
   void EndLine();
   // The bytes written so far.
-  uint64_t Written() const { return written + buffer.size(); }
+  uint64_t Written() const { return written + used; }
   void Flush();
-  const std::string& Text() const { return buffer; }
+  std::string_view Text() const { return {buffer.get(), used}; }
 
  private:
+  // Room for `count` more bytes after those written; they count once `used`
+  // is raised past them.
+  char* Room(size_t count) {
+    return used + count <= capacity ? buffer.get() + used : MakeRoom(count);
+  }
+  char* MakeRoom(size_t count);
+  void Put(char c) { *Room(1) = c, ++used; }
+  void Append(std::string_view text);
   void Open(char bracket);
   void Close(char bracket);
   void BeforeValue();
   void Quoted(std::string_view text);
+  void Escaped(std::string_view text);
 
   FILE* out;
-  std::string buffer;
+  // The first `used` of its `capacity` bytes are the text.
+  std::unique_ptr<char[]> buffer;
+  size_t capacity = 0;
+  size_t used = 0;
   uint64_t written = 0;
   // Whether the next value or key follows another in its container, and so
   // needs a comma: not after an opening bracket, a key, or a finished line.
