@@ -1,6 +1,8 @@
 #include "reader/json_values.h"
 
 #include <algorithm>
+#include <deque>
+#include <unordered_set>
 #include <vector>
 
 #include "objects/ref.h"
@@ -32,20 +34,24 @@ std::string HexText(const uint8_t* bytes, size_t length) {
 // A slot name not yet used in its frame: the name, or the name with "#2",
 // "#3"... after it where a faulty frame holds it more than once. Most frames
 // have a few slots, looked through in a list; a set takes over in large ones.
+// Names are compared as the package holds them, before they become UTF-8,
+// which changes no two names into one.
 class SlotKeys {
  public:
-  std::string Next(const std::string& name) {
+  // The name's bytes must last as long as this.
+  std::string_view Next(std::string_view name) {
     if (Take(name)) return name;
-    for (int& n = suffixes.try_emplace(name, 2).first->second;; ++n) {
-      std::string key = name + "#" + std::to_string(n);
-      if (Take(key)) return key;
+    for (int& n = suffixes.try_emplace(std::string(name), 2).first->second;; ++n) {
+      made.push_back(std::string(name).append("#").append(std::to_string(n)));
+      if (Take(made.back())) return made.back();
+      made.pop_back();
     }
   }
 
  private:
   static constexpr size_t kListed = 32;
 
-  bool Take(const std::string& key) {
+  bool Take(std::string_view key) {
     if (!many.empty() || listed.size() == kListed) {
       if (many.empty()) many.insert(listed.begin(), listed.end());
       return many.insert(key).second;
@@ -55,9 +61,10 @@ class SlotKeys {
     return true;
   }
 
-  std::vector<std::string> listed;
-  std::unordered_set<std::string> many;
+  std::vector<std::string_view> listed;
+  std::unordered_set<std::string_view> many;
   std::unordered_map<std::string, int> suffixes;
+  std::deque<std::string> made;  // the names with suffixes, which stay in place
 };
 }  // namespace
 
@@ -162,7 +169,7 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   SlotKeys keys;
   for (int32_t i = 0; i < tree.NumberOfSlots(frame.object) && !cut; ++i) {
     std::string_view name = tree.SlotName(frame.object, i);
-    json.Key(keys.Next(name.data() == HeapTree::kNilName ? "" : Latin1ToUtf8(name)));
+    json.Latin1Key(keys.Next(name.data() == HeapTree::kNilName ? "" : name));
     Value(tree.SlotValue(frame.object, i), depth + 2, frame.object);
   }
   json.EndObject();
@@ -178,7 +185,7 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, b
   Decompiler function(tree, frame);
   auto names = [&](const std::vector<std::string>& list) {
     json.BeginArray();
-    for (const std::string& name : list) json.String(Latin1ToUtf8(name));
+    for (const std::string& name : list) json.Latin1String(name);
     json.EndArray();
   };
   json.BeginObject();
@@ -208,7 +215,7 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, b
   if (disassembly) {
     json.Key("disassembly");
     json.BeginArray();
-    for (const Instruction& ins : function.Code()) json.String(Latin1ToUtf8(function.Disassembly(ins)));
+    for (const Instruction& ins : function.Code()) json.Latin1String(function.Disassembly(ins));
     json.EndArray();
   }
   json.EndObject();
@@ -219,7 +226,7 @@ void JsonValues::Binary(const PrintedValue& value, const void* frame) {
   json.BeginObject();
   if (binary.isSymbol) {
     json.Key("symbol");
-    json.String(Latin1ToUtf8(binary.name));
+    json.Latin1String(binary.name);
   } else if (NamesEqualIgnoringCase(binary.className, "string")) {
     json.Key("string");
     json.String(Utf16ToUtf8(binary.bytes, binary.length));
@@ -234,7 +241,7 @@ void JsonValues::Binary(const PrintedValue& value, const void* frame) {
     if (binary.className.empty()) {
       json.Null();
     } else {
-      json.String(Latin1ToUtf8(binary.className));
+      json.Latin1String(binary.className);
     }
     json.Key("size");
     json.Number(static_cast<int64_t>(binary.length));

@@ -49,6 +49,18 @@ void JsonWriter::String(std::string_view text) {
   Quoted(text);
 }
 
+void JsonWriter::Latin1Key(std::string_view name) {
+  BeforeValue();
+  Quoted(name, true);
+  Put(':');
+  follows = false;
+}
+
+void JsonWriter::Latin1String(std::string_view text) {
+  BeforeValue();
+  Quoted(text, true);
+}
+
 void JsonWriter::Number(int64_t value) {
   BeforeValue();
   char* digits = Room(24);
@@ -87,7 +99,9 @@ void JsonWriter::Flush() {
 // Written out a block at a time; kept whole where there is no file.
 char* JsonWriter::MakeRoom(size_t count) {
   const size_t kBlock = 1 << 16;
-  if (out && used >= kBlock) Flush();
+  // A full block goes out rather than growing: a larger one would be
+  // mapped and unmapped again for each package.
+  if (out) Flush();
   if (used + count > capacity) {
     capacity = std::max({2 * capacity, used + count, kBlock});
     std::unique_ptr<char[]> larger(new char[capacity]);
@@ -120,18 +134,18 @@ void JsonWriter::BeforeValue() {
 
 // Plain ASCII, the most of any text, is copied as it is; the rest, if any,
 // character by character.
-void JsonWriter::Quoted(std::string_view text) {
+void JsonWriter::Quoted(std::string_view text, bool latin1) {
   char* quoted = Room(text.size() + 2);
   size_t plain = 0;
   while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
   quoted[0] = '"';
   std::memcpy(quoted + 1, text.data(), plain);
   used += plain + 1;
-  if (plain < text.size()) Escaped(text.substr(plain));
+  if (plain < text.size()) Escaped(text.substr(plain), latin1);
   Put('"');
 }
 
-void JsonWriter::Escaped(std::string_view text) {
+void JsonWriter::Escaped(std::string_view text, bool latin1) {
   static const char kDigits[] = "0123456789abcdef";
   while (!text.empty()) {
     size_t plain = 0;
@@ -139,9 +153,12 @@ void JsonWriter::Escaped(std::string_view text) {
     Append(text.substr(0, plain));
     text.remove_prefix(plain);
     if (text.empty()) break;
-    size_t length = CharacterLength(text);
     unsigned char c = static_cast<unsigned char>(text[0]);
-    if (length == 0) {
+    size_t length = latin1 ? 1 : CharacterLength(text);
+    if (latin1 && c >= 0x80) {
+      char encoded[] = {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+      Append({encoded, 2});
+    } else if (length == 0) {
       Append("\xEF\xBF\xBD");  // U+FFFD
       length = 1;
     } else if (c == '"' || c == '\\') {

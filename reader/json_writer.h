@@ -21,6 +21,9 @@ class JsonWriter {
   void EndArray() { Close(']'); }
   void Key(std::string_view name);
   void String(std::string_view text);
+  // Names as packages hold them: each byte is a Latin-1 character.
+  void Latin1Key(std::string_view name);
+  void Latin1String(std::string_view text);
   void Number(int64_t value);
   // Not-a-number and the infinities, which JSON has no numbers for, as the
   // strings "NaN", "Infinity" and "-Infinity".
@@ -46,8 +49,8 @@ class JsonWriter {
   void Open(char bracket);
   void Close(char bracket);
   void BeforeValue();
-  void Quoted(std::string_view text);
-  void Escaped(std::string_view text);
+  void Quoted(std::string_view text, bool latin1 = false);
+  void Escaped(std::string_view text, bool latin1);
 
   FILE* out;
   // The first `used` of its `capacity` bytes are the text.
