@@ -1,6 +1,7 @@
 #include "reader/json_values.h"
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <unordered_set>
 #include <vector>
@@ -52,16 +53,19 @@ class SlotKeys {
   static constexpr size_t kListed = 32;
 
   bool Take(std::string_view key) {
-    if (!many.empty() || listed.size() == kListed) {
+    if (!many.empty() || numberListed == kListed) {
       if (many.empty()) many.insert(listed.begin(), listed.end());
       return many.insert(key).second;
     }
-    if (std::find(listed.begin(), listed.end(), key) != listed.end()) return false;
-    listed.push_back(key);
+    if (std::find(listed.begin(), listed.begin() + numberListed, key) != listed.begin() + numberListed) {
+      return false;
+    }
+    listed[numberListed++] = key;
     return true;
   }
 
-  std::vector<std::string_view> listed;
+  std::array<std::string_view, kListed> listed;
+  size_t numberListed = 0;
   std::unordered_set<std::string_view> many;
   std::unordered_map<std::string, int> suffixes;
   std::deque<std::string> made;  // the names with suffixes, which stay in place

@@ -136,10 +136,13 @@ void JsonWriter::BeforeValue() {
 // character by character.
 void JsonWriter::Quoted(std::string_view text, bool latin1) {
   char* quoted = Room(text.size() + 2);
-  size_t plain = 0;
-  while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
   quoted[0] = '"';
-  std::memcpy(quoted + 1, text.data(), plain);
+  // Found and copied in one loop: most texts are short, and a copy of a
+  // length known only here costs more than the bytes.
+  size_t plain = 0;
+  for (char c; plain < text.size() && kPlain.plain[static_cast<unsigned char>(c = text[plain])]; ++plain) {
+    quoted[1 + plain] = c;
+  }
   used += plain + 1;
   if (plain < text.size()) Escaped(text.substr(plain), latin1);
   Put('"');

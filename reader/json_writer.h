@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,19 @@ class JsonWriter {
   void BeginArray() { Open('['); }
   void EndArray() { Close(']'); }
   void Key(std::string_view name);
+  // A name written in the code, which is plain ASCII: copied as it is, at a
+  // length the compiler knows.
+  template <size_t N>
+  void Key(const char (&name)[N]) {
+    BeforeValue();
+    char* quoted = Room(N + 2);
+    quoted[0] = '"';
+    std::memcpy(quoted + 1, name, N - 1);
+    quoted[N] = '"';
+    quoted[N + 1] = ':';
+    used += N + 2;
+    follows = false;
+  }
   void String(std::string_view text);
   // Names as packages hold them: each byte is a Latin-1 character.
   void Latin1Key(std::string_view name);
