@@ -105,15 +105,25 @@ struct Node {
 };
 
 // Owns the nodes of one function, made in blocks so that a function of many
-// nodes costs few allocations.
+// nodes costs few allocations. A package has many functions, decompiled one
+// after another: the blocks of one are kept for the next.
 class Syntax {
  public:
+  Syntax() = default;
+  Syntax(const Syntax&) = delete;
+  Syntax& operator=(const Syntax&) = delete;
+  ~Syntax() {
+    for (std::vector<Node>& block : blocks) {
+      block.clear();
+      if (Spare().size() < kMostSpare) Spare().push_back(std::move(block));
+    }
+  }
+
   Node* New(Kind kind, Kids kids = {}) {
     if (used == size) {
       // Small functions are the most: blocks start small and double.
       size = blocks.empty() ? 8 : std::min<size_t>(2 * size, 256);
-      blocks.emplace_back();
-      blocks.back().reserve(size);
+      blocks.push_back(SpareBlock(size));
       used = 0;
     }
     ++used;
@@ -134,6 +144,22 @@ class Syntax {
   }
 
  private:
+  static constexpr size_t kMostSpare = 16;
+  static std::vector<std::vector<Node>>& Spare() {
+    thread_local std::vector<std::vector<Node>> spare;
+    return spare;
+  }
+  // An empty block that holds `size` nodes: the last one kept, where it is large enough.
+  static std::vector<Node> SpareBlock(size_t size) {
+    std::vector<Node> block;
+    if (!Spare().empty() && Spare().back().capacity() >= size) {
+      block = std::move(Spare().back());
+      Spare().pop_back();
+    }
+    block.reserve(size);
+    return block;
+  }
+
   // Blocks never grow past their size, so nodes stay where they are.
   std::vector<std::vector<Node>> blocks;
   size_t size = 0, used = 0;

@@ -19,7 +19,7 @@ Heap::Heap(const FileBytes& file, Faults& faults)
 void Heap::AddPart(uint32_t number, uint64_t start, uint64_t end) {
   // The root array's second header word gives the alignment of the part's
   // objects: 0 for 8 bytes (NOS 1), 1 for 4.
-  Part part{number, start, end, 4, {}, {}, start};
+  Part part{number, start, end, 4, {}, start};
   uint32_t alignment = file.Word(start + 4);
   if (alignment == 0) {
     part.alignment = 8;
@@ -52,8 +52,8 @@ void Heap::Scan(Part& part) {
     at = HeaderFault(inPart, part) && !HeaderFault(inFile, part) ? inFile : inPart;
   }
   part.scanned = std::min(at, part.end);
-  part.isStart.resize(part.scanned - part.start);
-  for (uint32_t relative : part.starts) part.isStart[relative] = true;
+  scanStarts.resize(std::max<uint64_t>(scanStarts.size(), part.scanned));
+  for (uint32_t relative : part.starts) scanStarts[part.start + relative] = true;
 }
 
 const Heap::Part* Heap::PartAt(uint64_t offset) const {
@@ -75,14 +75,10 @@ const char* Heap::HeaderFault(uint64_t object, const Part& part) const {
   return nullptr;
 }
 
-Heap::Target Heap::Resolve(uint32_t pointer) const {
-  uint64_t offset = pointer - 1;
+Heap::Target Heap::ResolveOther(uint64_t offset) const {
   if (offset >= file.Size()) return {Fault::kPastEnd, offset};
   const Part* part = PartAt(offset);
   if (!part) return {Fault::kOutside, offset};
-  // An object the scan found is aligned and its header holds: most pointers
-  // lead to one.
-  if (offset < part->scanned && part->isStart[offset - part->start]) return {Fault::kNone, offset};
   if ((offset - part->start) % part->alignment != 0 && offset % part->alignment != 0) {
     return {Fault::kMisaligned, offset};
   }
@@ -96,14 +92,6 @@ Heap::Target Heap::Resolve(uint32_t pointer) const {
   return {Fault::kNone, offset};
 }
 
-uint8_t Heap::Flags(uint64_t object) const { return file.Byte(object + 3) & 0x7F; }
-
-uint32_t Heap::Size(uint64_t object) const { return file.Word(object) >> 8; }
-
-bool Heap::IsSymbol(uint64_t object) const {
-  return Flags(object) == kBinary && file.Word(object + 8) == Ref::kClassSymbol;
-}
-
 std::string_view Heap::SymbolName(uint64_t object) const {
   uint32_t length = Size(object) - kHeaderSize;
   if (length < 4) return {};
@@ -115,12 +103,4 @@ std::string_view Heap::SymbolName(uint64_t object) const {
 int64_t Heap::NamesInChain(uint64_t map) const {
   auto found = chainNames.find(map);
   return found == chainNames.end() ? -1 : found->second;
-}
-
-bool Heap::Follow(uint64_t at, uint64_t& object) const {
-  uint32_t word = file.Word(at);
-  if ((word & 0x3) != 0x1) return false;
-  Target target = Resolve(word);
-  object = target.offset;
-  return target.fault == Fault::kNone;
 }

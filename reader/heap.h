@@ -5,7 +5,9 @@
 #include <unordered_map>
 #include <vector>
 
-class FileBytes;
+#include "objects/ref.h"
+#include "reader/file_bytes.h"
+
 class Faults;
 
 // The objects of a package's NewtonScript parts. Check() follows every
@@ -35,7 +37,13 @@ class Heap {
     Fault fault;
     uint64_t offset;  // the object; for kMiddle, the object it lies in
   };
-  Target Resolve(uint32_t pointer) const;
+  Target Resolve(uint32_t pointer) const {
+    // An object the scan found is aligned and its header holds: most
+    // pointers lead to one.
+    uint64_t offset = pointer - 1;
+    if (offset < scanStarts.size() && scanStarts[offset]) return {Fault::kNone, offset};
+    return ResolveOther(offset);
+  }
 
   // The part roots, in the order the parts were added; none where a part's
   // root is no array.
@@ -46,16 +54,24 @@ class Heap {
   const std::vector<Root>& Roots() const { return roots; }
 
   // Of an object that Resolve accepted (or a root):
-  uint8_t Flags(uint64_t object) const;
-  uint32_t Size(uint64_t object) const;
+  uint8_t Flags(uint64_t object) const { return file.Byte(object + 3) & 0x7F; }
+  uint32_t Size(uint64_t object) const { return file.Word(object) >> 8; }
   uint32_t NumberOfRefs(uint64_t object) const { return (Size(object) - 12) / 4; }
-  bool IsSymbol(uint64_t object) const;
+  bool IsSymbol(uint64_t object) const {
+    return Flags(object) == kBinary && file.Word(object + 8) == Ref::kClassSymbol;
+  }
   std::string_view SymbolName(uint64_t object) const;
   // The names a frame map's chain holds, supermaps included; -1 when the
   // chain is broken.
   int64_t NamesInChain(uint64_t map) const;
   // The object a pointer word at `at` leads to, if it is good.
-  bool Follow(uint64_t at, uint64_t& object) const;
+  bool Follow(uint64_t at, uint64_t& object) const {
+    uint32_t word = file.Word(at);
+    if ((word & 0x3) != 0x1) return false;
+    Target target = Resolve(word);
+    object = target.offset;
+    return target.fault == Fault::kNone;
+  }
   const FileBytes& File() const { return file; }
 
  private:
@@ -64,9 +80,9 @@ class Heap {
     uint64_t start, end;
     uint32_t alignment;
     std::vector<uint32_t> starts;  // of the objects found one after another, from `start`
-    std::vector<bool> isStart;     // the same, by offset from `start`, for a quick answer
     uint64_t scanned;              // where that sequence stopped
   };
+  Target ResolveOther(uint64_t offset) const;
   const Part* PartAt(uint64_t offset) const;
   const char* HeaderFault(uint64_t object, const Part& part) const;
   void Scan(Part& part);
@@ -83,7 +99,8 @@ class Heap {
   Faults& faults;
   std::vector<Part> parts;
   std::vector<Root> roots;
-  std::vector<bool> reached;  // by file offset
+  std::vector<bool> reached;     // by file offset
+  std::vector<bool> scanStarts;  // the parts' `starts`, by file offset, as far as the last scan reached
   std::vector<uint64_t> work;
   std::unordered_map<uint64_t, int64_t> chainNames;  // by map offset
 };
