@@ -92,6 +92,10 @@ Heap::Target Heap::ResolveOther(uint64_t offset) const {
   return {Fault::kNone, offset};
 }
 
+bool Heap::IsSymbol(uint64_t object) const {
+  return Flags(object) == kBinary && file.Word(object + 8) == Ref::kClassSymbol;
+}
+
 std::string_view Heap::SymbolName(uint64_t object) const {
   uint32_t length = Size(object) - kHeaderSize;
   if (length < 4) return {};

@@ -5,7 +5,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "objects/ref.h"
 #include "reader/file_bytes.h"
 
 class Faults;
@@ -57,9 +56,7 @@ class Heap {
   uint8_t Flags(uint64_t object) const { return file.Byte(object + 3) & 0x7F; }
   uint32_t Size(uint64_t object) const { return file.Word(object) >> 8; }
   uint32_t NumberOfRefs(uint64_t object) const { return (Size(object) - 12) / 4; }
-  bool IsSymbol(uint64_t object) const {
-    return Flags(object) == kBinary && file.Word(object + 8) == Ref::kClassSymbol;
-  }
+  bool IsSymbol(uint64_t object) const;
   std::string_view SymbolName(uint64_t object) const;
   // The names a frame map's chain holds, supermaps included; -1 when the
   // chain is broken.
