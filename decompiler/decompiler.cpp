@@ -21,7 +21,21 @@ std::string Cut(std::string text) {
 }
 }  // namespace
 
-Decompiler::Decompiler(const PrintedTree& tree, const PrintedValue& frame) : tree(tree) {
+void Decompiler::Read(const PrintedValue& frame) {
+  function.code = nullptr;
+  function.codeLength = 0;
+  function.arguments = function.locals = 0;
+  function.literals.clear();
+  function.symbols.clear();
+  function.names.clear();
+  function.captured.clear();
+  code.clear();
+  syntax.Clear();
+  body.clear();
+  roles.clear();
+  named.clear();
+  notes.clear();
+  decoded = recovered = false;
   std::string why;
   if (!ReadFunctionFrame(tree, frame, function, why) ||
       !DecodeInstructions(function.code, function.codeLength, code, why)) {

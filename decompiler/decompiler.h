@@ -20,7 +20,11 @@ class Decompiler {
  public:
   // `frame` is a function frame (IsFunctionFrame) of a tree whose objects
   // have been checked.
-  Decompiler(const PrintedTree& tree, const PrintedValue& frame);
+  Decompiler(const PrintedTree& tree, const PrintedValue& frame) : Decompiler(tree) { Read(frame); }
+  // One to Read() function after function of `tree`: what it holds is kept
+  // and used again, which saves the most of the work of a small function.
+  explicit Decompiler(const PrintedTree& tree) : tree(tree) {}
+  void Read(const PrintedValue& frame);
 
   bool IsDecoded() const { return decoded; }
   bool IsRecovered() const { return recovered; }

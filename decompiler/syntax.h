@@ -112,11 +112,15 @@ class Syntax {
   Syntax() = default;
   Syntax(const Syntax&) = delete;
   Syntax& operator=(const Syntax&) = delete;
-  ~Syntax() {
+  ~Syntax() { Clear(); }
+  // No nodes: those made before are gone.
+  void Clear() {
     for (std::vector<Node>& block : blocks) {
       block.clear();
       if (Spare().size() < kMostSpare) Spare().push_back(std::move(block));
     }
+    blocks.clear();
+    size = used = 0;
   }
 
   Node* New(Kind kind, Kids kids = {}) {

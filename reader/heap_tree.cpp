@@ -75,7 +75,11 @@ std::string_view HeapTree::SlotName(const void* frame, int32_t index) const {
 // The names of a map's chain, or none where there are too many to keep.
 const std::vector<std::string_view>* HeapTree::NamesOfMap(uint64_t map) const {
   const size_t kMostKept = 1 << 18;
-  if (auto found = mapNames.find(map); found != mapNames.end()) return &found->second;
+  if (lastNames && lastMap == map) return lastNames;
+  if (auto found = mapNames.find(map); found != mapNames.end()) {
+    lastMap = map;
+    return lastNames = &found->second;
+  }
   int64_t total = std::max<int64_t>(heap.NamesInChain(map), 0);
   if (static_cast<size_t>(total) > kMostKept) return nullptr;
   if (namesKept + total > kMostKept) {
@@ -86,7 +90,8 @@ const std::vector<std::string_view>* HeapTree::NamesOfMap(uint64_t map) const {
   std::vector<std::string_view>& names = mapNames[map];
   names.reserve(total);
   for (int32_t i = 0; i < total; ++i) names.push_back(ChainName(map, i));
-  return &names;
+  lastMap = map;
+  return lastNames = &names;
 }
 
 // Slot i of a frame is named by its map chain: the outermost supermap's

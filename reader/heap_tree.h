@@ -61,4 +61,7 @@ class HeapTree : public PrintedTree {
   // each map's names are found once and kept, up to a bound on their number.
   mutable std::unordered_map<uint64_t, std::vector<std::string_view>> mapNames;
   mutable size_t namesKept = 0;
+  // The map asked for last, which is most often the next one asked for.
+  mutable uint64_t lastMap = 0;
+  mutable const std::vector<std::string_view>* lastNames = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
+#include <forward_list>
 #include <unordered_set>
 #include <vector>
 
@@ -43,9 +43,9 @@ class SlotKeys {
   std::string_view Next(std::string_view name) {
     if (Take(name)) return name;
     for (int& n = suffixes.try_emplace(std::string(name), 2).first->second;; ++n) {
-      made.push_back(std::string(name).append("#").append(std::to_string(n)));
-      if (Take(made.back())) return made.back();
-      made.pop_back();
+      made.push_front(std::string(name).append("#").append(std::to_string(n)));
+      if (Take(made.front())) return made.front();
+      made.pop_front();
     }
   }
 
@@ -68,9 +68,14 @@ class SlotKeys {
   size_t numberListed = 0;
   std::unordered_set<std::string_view> many;
   std::unordered_map<std::string, int> suffixes;
-  std::deque<std::string> made;  // the names with suffixes, which stay in place
+  std::forward_list<std::string> made;  // the names with suffixes, which stay in place
 };
 }  // namespace
+
+JsonValues::JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit, bool functions)
+    : tree(tree), json(json), decompiler(std::make_unique<Decompiler>(tree)), limit(limit), functions(functions) {}
+
+JsonValues::~JsonValues() = default;
 
 void JsonValues::Value(const PrintedValue& value, int depth, const void* frame) {
   // Past the limit every value is null, so that what was begun still closes.
@@ -180,13 +185,17 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   OffsetMember(frame.offset);
   if (functions && IsFunctionFrame(tree, frame) && !cut) {
     json.Key("function");
-    FunctionJson(tree, json, frame, false);
+    decompiler->Read(frame);
+    FunctionJson(tree, json, *decompiler, false);
   }
   json.EndObject();
 }
 
 void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly) {
-  Decompiler function(tree, frame);
+  FunctionJson(tree, json, Decompiler(tree, frame), disassembly);
+}
+
+void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly) {
   auto names = [&](const std::vector<std::string>& list) {
     json.BeginArray();
     for (const std::string& name : list) json.Latin1String(name);

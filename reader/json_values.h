@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "reader/json_writer.h"
 
 class Bitmap;
+class Decompiler;
 class HeapTree;
 
 // The values of an object tree in JSON, each encoded by what it holds. The
@@ -20,8 +22,8 @@ class JsonValues {
  public:
   // Without `functions`, function frames are written without their
   // "function" member, for a caller that asks for each when it needs it.
-  JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit, bool functions = true)
-      : tree(tree), json(json), limit(limit), functions(functions) {}
+  JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit, bool functions = true);
+  ~JsonValues();
   // `frame` is the frame whose slot the value is, if it is one.
   void Value(const PrintedValue& value, int depth, const void* frame = nullptr);
   bool IsCut() const { return cut; }
@@ -39,6 +41,7 @@ class JsonValues {
 
   HeapTree& tree;
   JsonWriter& json;
+  std::unique_ptr<Decompiler> decompiler;  // one for every function, in turn
   uint64_t limit;
   bool functions;
   bool cut = false;
@@ -48,3 +51,5 @@ class JsonValues {
 // one JSON object; with `disassembly`, also each instruction as a line of
 // text with what its operand refers to.
 void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly);
+// The same with a decompiler that has read the function.
+void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly);
