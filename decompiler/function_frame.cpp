@@ -89,17 +89,23 @@ struct FunctionSlots {
   std::optional<PrintedValue> cls, instructions, literals, argFrame, numArgs, debuggerInfo;
 
   FunctionSlots(const PrintedTree& tree, const void* frame) {
-    const std::pair<std::string_view, std::optional<PrintedValue>*> kNames[] = {
-        {"class", &cls},       {"instructions", &instructions}, {"literals", &literals},
-        {"argFrame", &argFrame}, {"numArgs", &numArgs},         {"DebuggerInfo", &debuggerInfo}};
     int32_t count = tree.NumberOfSlots(frame);
     for (int32_t i = 0; i < count; ++i) {
       std::string_view name = tree.SlotName(frame, i);
-      for (const auto& [wanted, slot] : kNames) {
-        // The first letters differ: most names meet one candidate at most.
-        if (name.empty() || FoldCase(name[0]) != FoldCase(wanted[0])) continue;
-        if (!*slot && NamesEqualIgnoringCase(name, wanted)) *slot = tree.SlotValue(frame, i);
+      if (name.empty()) continue;
+      // The first letters differ: a name meets one candidate at most.
+      std::optional<PrintedValue>* slot;
+      std::string_view wanted;
+      switch (FoldCase(name[0])) {
+        case 'c': slot = &cls, wanted = "class"; break;
+        case 'i': slot = &instructions, wanted = "instructions"; break;
+        case 'l': slot = &literals, wanted = "literals"; break;
+        case 'a': slot = &argFrame, wanted = "argFrame"; break;
+        case 'n': slot = &numArgs, wanted = "numArgs"; break;
+        case 'd': slot = &debuggerInfo, wanted = "DebuggerInfo"; break;
+        default: continue;
       }
+      if (!*slot && NamesEqualIgnoringCase(name, wanted)) *slot = tree.SlotValue(frame, i);
     }
   }
 };

@@ -24,10 +24,10 @@ const int kLargestBitmap = 1024;
 const char kDigits[] = "0123456789abcdef";
 
 std::string HexText(const uint8_t* bytes, size_t length) {
-  std::string text;
+  std::string text(2 * length, '0');
   for (size_t i = 0; i < length; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0xF];
+    text[2 * i] = kDigits[bytes[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes[i] & 0xF];
   }
   return text;
 }
@@ -196,6 +196,11 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, b
 }
 
 void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly) {
+  static const auto kOpNames = [] {
+    std::array<std::string_view, static_cast<size_t>(Op::kNewHandlers) + 1> names;
+    for (size_t op = 0; op < names.size(); ++op) names[op] = OpName(static_cast<Op>(op));
+    return names;
+  }();
   auto names = [&](const std::vector<std::string>& list) {
     json.BeginArray();
     for (const std::string& name : list) json.Latin1String(name);
@@ -213,7 +218,7 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, 
   for (const Instruction& ins : function.Code()) {
     json.BeginArray();
     json.Number(ins.pc);
-    json.String(OpName(ins.op));
+    json.PlainString(kOpNames[static_cast<size_t>(ins.op)]);
     if (ins.HasOperand()) json.Number(ins.b);
     json.EndArray();
   }
@@ -261,7 +266,7 @@ void JsonValues::Binary(const PrintedValue& value, const void* frame) {
     OffsetMember(value.offset);
     if (binary.length <= kLongestHex) {
       json.Key("hex");
-      json.String(HexText(binary.bytes, binary.length));
+      json.PlainString(HexText(binary.bytes, binary.length));
     }
     std::optional<Bitmap> bitmap = tree.BitmapOf(value.object, frame);
     if (bitmap && bitmap->Width() <= kLargestBitmap && bitmap->Height() <= kLargestBitmap) {

@@ -35,6 +35,16 @@ class JsonWriter {
     follows = false;
   }
   void String(std::string_view text);
+  // Text this program made of printable ASCII without quotes or
+  // backslashes, such as an instruction's name: copied as it is.
+  void PlainString(std::string_view text) {
+    BeforeValue();
+    char* quoted = Room(text.size() + 2);
+    quoted[0] = '"';
+    std::memcpy(quoted + 1, text.data(), text.size());
+    quoted[text.size() + 1] = '"';
+    used += text.size() + 2;
+  }
   // Names as packages hold them: each byte is a Latin-1 character.
   void Latin1Key(std::string_view name);
   void Latin1String(std::string_view text);
