@@ -91,7 +91,10 @@ enum class Kind : uint8_t {
 };
 
 struct Node {
-  Kind kind;
+  // Made member by member: zeroing the whole node at once cost more than
+  // making it.
+  Node() {}
+  Kind kind = Kind::kConstant;
   int depth = 1;  // nesting, for the bound on it
   uint32_t word = 0;
   uint32_t index = 0;
@@ -115,9 +118,10 @@ class Syntax {
   ~Syntax() { Clear(); }
   // No nodes: those made before are gone.
   void Clear() {
-    for (std::vector<Node>& block : blocks) {
-      block.clear();
-      if (Spare().size() < kMostSpare) Spare().push_back(std::move(block));
+    // The largest first, so that the next function takes them back smallest first.
+    for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+      block->clear();
+      if (Spare().size() < kMostSpare) Spare().push_back(std::move(*block));
     }
     blocks.clear();
     size = used = 0;

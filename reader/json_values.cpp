@@ -54,17 +54,24 @@ class SlotKeys {
 
   bool Take(std::string_view key) {
     if (!many.empty() || numberListed == kListed) {
-      if (many.empty()) many.insert(listed.begin(), listed.end());
+      if (many.empty()) {
+        for (size_t i = 0; i < numberListed; ++i) many.emplace(listed[i].data, listed[i].size);
+      }
       return many.insert(key).second;
     }
-    if (std::find(listed.begin(), listed.begin() + numberListed, key) != listed.begin() + numberListed) {
-      return false;
+    for (size_t i = 0; i < numberListed; ++i) {
+      if (std::string_view(listed[i].data, listed[i].size) == key) return false;
     }
-    listed[numberListed++] = key;
+    listed[numberListed++] = {key.data(), key.size()};
     return true;
   }
 
-  std::array<std::string_view, kListed> listed;
+  // Left unset until used: a frame's keys are made far more often than
+  // there are many of them.
+  struct Listed {
+    const char* data;
+    size_t size;
+  } listed[kListed];
   size_t numberListed = 0;
   std::unordered_set<std::string_view> many;
   std::unordered_map<std::string, int> suffixes;
