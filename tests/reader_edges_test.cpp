@@ -66,3 +66,14 @@ TEST(ReaderEdgesTest, BitmapRowsAndBounds) {
   Inspection json = InspectBytes(built.bytes, InspectMode::kJson);
   EXPECT_NE(json.out.find("\"rows\":[\"11111111\",\"00001111\"]"), std::string::npos) << json.out;
 }
+
+// A name that a large frame holds twice, past the few keys kept in a list,
+// gets the first suffix that no other slot has taken.
+TEST(ReaderEdgesTest, RepeatedNamesInALargeFrameGetFreeSuffixes) {
+  std::vector<std::pair<std::string, Ref>> slots;
+  for (int i = 0; i < 34; ++i) slots.emplace_back("s" + std::to_string(i), static_cast<uint32_t>(i) << 2);
+  for (const char* name : {"dup", "dup#2", "dup", "s5"}) slots.emplace_back(name, 0u);
+  Built built = Values({}, slots);
+  std::string json = InspectBytes(built.bytes, InspectMode::kJson).out;
+  EXPECT_NE(json.find("\"s33\":33,\"dup\":0,\"dup#2\":0,\"dup#3\":0,\"s5#2\":0}"), std::string::npos) << json;
+}
