@@ -67,12 +67,14 @@ void Decompiler::Read(const PrintedValue& frame) {
 
 std::vector<std::string> Decompiler::ArgumentNames() const {
   std::vector<std::string> names;
+  names.reserve(function.arguments);
   for (int k = 0; k < function.arguments; ++k) names.push_back(function.VariableName(kFirstArgument + k));
   return names;
 }
 
 std::vector<std::string> Decompiler::LocalNames() const {
   std::vector<std::string> names;
+  names.reserve(function.locals);
   uint32_t first = kFirstArgument + function.arguments;
   for (int k = 0; k < function.locals; ++k) names.push_back(function.VariableName(first + k));
   return names;

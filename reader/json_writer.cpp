@@ -150,29 +150,33 @@ void JsonWriter::Quoted(std::string_view text, bool latin1) {
 
 void JsonWriter::Escaped(std::string_view text, bool latin1) {
   static const char kDigits[] = "0123456789abcdef";
-  while (!text.empty()) {
-    size_t plain = 0;
-    while (plain < text.size() && kPlain.plain[static_cast<unsigned char>(text[plain])]) ++plain;
-    Append(text.substr(0, plain));
-    text.remove_prefix(plain);
-    if (text.empty()) break;
-    unsigned char c = static_cast<unsigned char>(text[0]);
-    size_t length = latin1 ? 1 : CharacterLength(text);
-    if (latin1 && c >= 0x80) {
-      char encoded[] = {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-      Append({encoded, 2});
-    } else if (length == 0) {
-      Append("\xEF\xBF\xBD");  // U+FFFD
-      length = 1;
-    } else if (c == '"' || c == '\\') {
-      char escape[] = {'\\', static_cast<char>(c)};
-      Append({escape, 2});
-    } else if (c < 0x20) {
-      char escape[] = {'\\', 'u', '0', '0', kDigits[c >> 4], kDigits[c & 0xF]};
-      Append({escape, 6});
-    } else {
-      Append(text.substr(0, length));
+  // No byte becomes more than six, and a character that runs past a piece's
+  // end no more than its own length: room is made a piece at a time.
+  const size_t kPiece = 1 << 12;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = std::min(text.size(), at + kPiece);
+    char* out = Room(6 * (end - at));
+    while (at < end) {
+      unsigned char c = static_cast<unsigned char>(text[at]);
+      if (kPlain.plain[c]) {
+        *out++ = static_cast<char>(c), ++at;
+      } else if (c == '"' || c == '\\') {
+        *out++ = '\\', *out++ = static_cast<char>(c), ++at;
+      } else if (c < 0x20) {
+        std::memcpy(out, "\\u00", 4);
+        out[4] = kDigits[c >> 4], out[5] = kDigits[c & 0xF];
+        out += 6, ++at;
+      } else if (latin1) {
+        *out++ = static_cast<char>(0xC0 | c >> 6), *out++ = static_cast<char>(0x80 | (c & 0x3F)), ++at;
+      } else if (size_t length = CharacterLength(text.substr(at)); length > 0) {
+        std::memcpy(out, text.data() + at, length);
+        out += length, at += length;
+      } else {
+        std::memcpy(out, "\xEF\xBF\xBD", 3);  // U+FFFD
+        out += 3, ++at;
+      }
     }
-    text.remove_prefix(length);
+    used = out - buffer.get();
   }
 }
