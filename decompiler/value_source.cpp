@@ -91,10 +91,16 @@ void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, c
   }
 }
 
+ValueSource::ValueSource(const PrintedTree& tree) : tree(tree) {}
+
+ValueSource::~ValueSource() = default;
+
 void ValueSource::Composite(const PrintedValue& value, SourceText& out, int depth, const void* frame) {
   if (value.kind == PrintedValue::kArray) return Array(value, out, depth);
   if (!IsFunctionFrame(tree, value)) return Frame(value, out, depth);
-  Decompiler function(tree, value);
+  while (decompilers.size() <= static_cast<size_t>(inCode)) decompilers.push_back(std::make_unique<Decompiler>(tree));
+  Decompiler& function = *decompilers[inCode];
+  function.Read(value);
   // The function's literals are written wherever its code uses them.
   ++inCode;
   function.Print(out, *this, depth);

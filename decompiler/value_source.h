@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -8,6 +9,7 @@
 
 #include "objects/tree_printer.h"
 
+class Decompiler;
 class SourceText;
 
 // Values of a package as NewtonScript: frames as {slot: value}, arrays as
@@ -18,7 +20,8 @@ class SourceText;
 // a cycle back into itself.
 class ValueSource {
  public:
-  explicit ValueSource(const PrintedTree& tree) : tree(tree) {}
+  explicit ValueSource(const PrintedTree& tree);
+  ~ValueSource();
 
   // `value` in expression form; `frame` is the frame whose slot it is.
   void Value(const PrintedValue& value, SourceText& out, int depth, const void* frame = nullptr);
@@ -45,4 +48,7 @@ class ValueSource {
   std::unordered_set<const void*> open;  // being written, for cycles
   std::string path;  // one string, grown and cut back as the walk goes
   int inCode = 0;
+  // By how deep in functions' code a function is written: each reads its
+  // functions in turn and keeps what it holds.
+  std::vector<std::unique_ptr<Decompiler>> decompilers;
 };

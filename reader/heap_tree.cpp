@@ -21,6 +21,8 @@ const char HeapTree::kNilName[] = "nil";
 
 HeapTree::HeapTree(const Heap& heap) : heap(heap), printed(heap.File().Size()) {}
 
+HeapTree::~HeapTree() = default;
+
 uint64_t HeapTree::Offset(const void* object) const {
   return static_cast<const uint8_t*>(object) - heap.File().At(0);
 }
@@ -190,6 +192,8 @@ std::string HeapTree::Source(const PrintedValue& frame) {
   if (!IsFunctionFrame(*this, frame)) return {};
   SourceText text(SourceLimit());
   ValueSource values(*this);
-  Decompiler(*this, frame).Print(text, values, 0);
+  if (!decompiler) decompiler = std::make_unique<Decompiler>(*this);
+  decompiler->Read(frame);
+  decompiler->Print(text, values, 0);
   return std::move(text).Text();
 }

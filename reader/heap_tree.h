@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -10,12 +11,15 @@
 #include "reader/heap.h"
 #include "objects/tree_printer.h"
 
+class Decompiler;
+
 // The objects of a package file as the tree printer sees them, after the
 // heap's checks: a pointer the checks refused is a bad pointer, a slot name
 // that cannot be read is shown as such.
 class HeapTree : public PrintedTree {
  public:
   explicit HeapTree(const Heap& heap);
+  ~HeapTree() override;
 
   // The name of a slot that a map names NIL.
   static const char kNilName[];
@@ -57,6 +61,7 @@ class HeapTree : public PrintedTree {
 
   const Heap& heap;
   std::vector<bool> printed;  // by file offset
+  std::unique_ptr<Decompiler> decompiler;  // one for every function, in turn
   // Frames share maps, and a frame's slots are asked for one after another:
   // each map's names are found once and kept, up to a bound on their number.
   mutable std::unordered_map<uint64_t, std::vector<std::string_view>> mapNames;
