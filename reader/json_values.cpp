@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <forward_list>
 #include <unordered_set>
 #include <vector>
@@ -222,12 +223,19 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, 
   names(function.LocalNames());
   json.Key("code");
   json.BeginArray();
+  // [pc, "name"] or [pc, "name", B], made here whole: there are many.
+  char item[64];
   for (const Instruction& ins : function.Code()) {
-    json.BeginArray();
-    json.Number(ins.pc);
-    json.PlainString(kOpNames[static_cast<size_t>(ins.op)]);
-    if (ins.HasOperand()) json.Number(ins.b);
-    json.EndArray();
+    std::string_view name = kOpNames[static_cast<size_t>(ins.op)];
+    char* end = item;
+    *end++ = '[';
+    end = std::to_chars(end, item + sizeof item, ins.pc).ptr;
+    *end++ = ',', *end++ = '"';
+    end = std::copy(name.begin(), name.end(), end);
+    *end++ = '"';
+    if (ins.HasOperand()) *end++ = ',', end = std::to_chars(end, item + sizeof item, ins.b).ptr;
+    *end++ = ']';
+    json.Verbatim({item, static_cast<size_t>(end - item)});
   }
   json.EndArray();
   json.Key("source");

@@ -45,6 +45,12 @@ class JsonWriter {
     quoted[text.size() + 1] = '"';
     used += text.size() + 2;
   }
+  // A value this program has already written as JSON, such as a small
+  // array of numbers and plain names: copied as it is.
+  void Verbatim(std::string_view json) {
+    BeforeValue();
+    Append(json);
+  }
   // Names as packages hold them: each byte is a Latin-1 character.
   void Latin1Key(std::string_view name);
   void Latin1String(std::string_view text);
