@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <forward_list>
 #include <unordered_set>
 #include <vector>
@@ -204,9 +205,19 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, b
 }
 
 void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly) {
-  static const auto kOpNames = [] {
-    std::array<std::string_view, static_cast<size_t>(Op::kNewHandlers) + 1> names;
-    for (size_t op = 0; op < names.size(); ++op) names[op] = OpName(static_cast<Op>(op));
+  // Each instruction's name, quoted, in room of a size that the compiler
+  // copies without looking at the length.
+  struct QuotedName {
+    char text[32];
+    size_t length;
+  };
+  static const auto kQuotedNames = [] {
+    std::array<QuotedName, static_cast<size_t>(Op::kNewHandlers) + 1> names{};
+    for (size_t op = 0; op < names.size(); ++op) {
+      std::string quoted = std::string(",\"").append(OpName(static_cast<Op>(op))).append("\"");
+      names[op].length = std::min(quoted.size(), sizeof names[op].text);  // the longest is 26
+      std::copy_n(quoted.begin(), names[op].length, names[op].text);
+    }
     return names;
   }();
   auto names = [&](const std::vector<std::string>& list) {
@@ -223,19 +234,18 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, 
   names(function.LocalNames());
   json.Key("code");
   json.BeginArray();
-  // [pc, "name"] or [pc, "name", B], made here whole: there are many.
-  char item[64];
+  // [pc,"name"] or [pc,"name",B], made in place: there are many.
   for (const Instruction& ins : function.Code()) {
-    std::string_view name = kOpNames[static_cast<size_t>(ins.op)];
-    char* end = item;
-    *end++ = '[';
-    end = std::to_chars(end, item + sizeof item, ins.pc).ptr;
-    *end++ = ',', *end++ = '"';
-    end = std::copy(name.begin(), name.end(), end);
-    *end++ = '"';
-    if (ins.HasOperand()) *end++ = ',', end = std::to_chars(end, item + sizeof item, ins.b).ptr;
-    *end++ = ']';
-    json.Verbatim({item, static_cast<size_t>(end - item)});
+    json.Verbatim(64, [&](char* out) {
+      const QuotedName& name = kQuotedNames[static_cast<size_t>(ins.op)];
+      *out++ = '[';
+      out = std::to_chars(out, out + 10, ins.pc).ptr;
+      std::memcpy(out, name.text, sizeof name.text);
+      out += name.length;
+      if (ins.HasOperand()) *out++ = ',', out = std::to_chars(out, out + 5, ins.b).ptr;
+      *out++ = ']';
+      return out;
+    });
   }
   json.EndArray();
   json.Key("source");

@@ -45,11 +45,14 @@ class JsonWriter {
     quoted[text.size() + 1] = '"';
     used += text.size() + 2;
   }
-  // A value this program has already written as JSON, such as a small
-  // array of numbers and plain names: copied as it is.
-  void Verbatim(std::string_view json) {
+  // A value this program writes itself as JSON, such as a small array of
+  // numbers and plain names: `write` is given room for `most` bytes and
+  // returns the end of what it put there.
+  template <typename Write>
+  void Verbatim(size_t most, Write write) {
     BeforeValue();
-    Append(json);
+    char* start = Room(most);
+    used += write(start) - start;
   }
   // Names as packages hold them: each byte is a Latin-1 character.
   void Latin1Key(std::string_view name);
