@@ -122,7 +122,7 @@ std::string Decompiler::LiteralSummary(uint32_t index) const {
     case PrintedValue::kBinary: {
       PrintedBinary binary = tree.Binary(value.object);
       if (binary.isSymbol) return Concat({"'", Identifier(binary.name)});
-      if (NamesEqualIgnoringCase(binary.className, "string")) return Cut(StringLiteral(binary.bytes, binary.length));
+      if (IsStringClass(binary.className)) return Cut(StringLiteral(binary.bytes, binary.length));
       return Concat({"<", binary.className, ", ", std::to_string(binary.length), " bytes>"});
     }
     default:

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "objects/symbol.h"
+#include "objects/text.h"
 #include "packaging/big_endian.h"
 
 namespace {
@@ -92,6 +93,20 @@ std::string StringLiteral(const uint8_t* utf16, size_t length) {
     }
   }
   return text + "\"";
+}
+
+std::string RealLiteral(double value) {
+  std::string text = RealText(value);
+  size_t exponent = text.find('e');
+  std::string mantissa = text.substr(0, exponent);
+  if (mantissa.find('.') == std::string::npos) mantissa += ".0";
+  if (exponent == std::string::npos) return mantissa;
+  // "e+46" and "e-05" as "e46" and "e-5".
+  std::string digits = text.substr(exponent + 1);
+  bool negative = digits[0] == '-';
+  if (digits[0] == '-' || digits[0] == '+') digits.erase(0, 1);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+  return mantissa + (negative ? "e-" : "e") + digits;
 }
 
 std::string CharacterLiteral(uint32_t code) {

@@ -49,5 +49,9 @@ void AppendIdentifier(std::string& text, std::string_view name);
 // A string literal, with NewtonScript's escapes; characters outside ASCII in
 // \u groups.
 std::string StringLiteral(const uint8_t* utf16, size_t length);
+// A finite real as NewtonScript reads it back to the same double: the
+// shortest digits that do, with a decimal point before any exponent (1.0e46,
+// 5.0e-324, -0.0).
+std::string RealLiteral(double value);
 // A character literal: $a, $\n, $\u00E9.
 std::string CharacterLiteral(uint32_t code);

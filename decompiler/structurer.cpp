@@ -119,6 +119,16 @@ bool Structurer::Recover(Block& body, std::string& reason) {
   for (size_t i = 0; ok && i < code.size(); ++i) {
     if (used[i] != 1) ok = Fail("the instruction at pc %u is not used exactly once", code[i].pc);
   }
+  // The compiler ends every function with a return, which no path reaches
+  // after a last statement that returns: `return x` stays, as it was written.
+  if (ok && body.size() >= 2 && body.back()->kind == Kind::kUnreachable &&
+      body.back()->index == code.size() && body.back()->word + 1 == code.size() &&
+      code.back().op == Op::kReturn &&
+      IsTerminated({body[body.size() - 2]})) {
+    body.pop_back();
+    reason = why;
+    return ok;
+  }
   // The function's value is that of its last expression.
   size_t last = body.size();
   while (last > 0 && body[last - 1]->kind == Kind::kUnreachable) --last;

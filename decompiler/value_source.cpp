@@ -20,7 +20,7 @@ std::string HexWord(uint32_t word) {
 }
 
 bool IsString(const PrintedBinary& binary) {
-  return !binary.isSymbol && NamesEqualIgnoringCase(binary.className, "string");
+  return !binary.isSymbol && IsStringClass(binary.className);
 }
 
 bool IsReal(const PrintedBinary& binary) {
@@ -28,12 +28,6 @@ bool IsReal(const PrintedBinary& binary) {
          std::isfinite(LoadBigDouble(binary.bytes));
 }
 
-// A real that reads back as one: with a point or an exponent.
-std::string RealLiteral(double value) {
-  std::string text = RealText(value);
-  if (text.find_first_of(".e") == std::string::npos) text += ".0";
-  return text;
-}
 }  // namespace
 
 std::string ValueSource::Place() const { return path.empty() ? "the top" : path; }

@@ -21,15 +21,22 @@ std::optional<int32_t> Integer(const std::optional<PrintedValue>& value) {
   return static_cast<int32_t>(value->word) >> 2;
 }
 
-// A rate as an integer or a real; 0 where it is neither or out of range.
+// A rate as an integer, a real or a 16.16 `fixed` binary; 0 where it is
+// none of them or out of range.
 uint32_t Rate(const PrintedTree& tree, const std::optional<PrintedValue>& value) {
   double rate = kDefaultSamplingRate;
   if (std::optional<int32_t> integer = Integer(value)) {
     rate = *integer;
   } else if (value && value->kind == PrintedValue::kBinary) {
-    PrintedBinary real = tree.Binary(value->object);
-    if (real.isSymbol || !NamesEqualIgnoringCase(real.className, "real") || real.length != 8) return 0;
-    rate = LoadBigDouble(real.bytes);
+    PrintedBinary number = tree.Binary(value->object);
+    if (number.isSymbol) return 0;
+    if (NamesEqualIgnoringCase(number.className, "real") && number.length == 8) {
+      rate = LoadBigDouble(number.bytes);
+    } else if (NamesEqualIgnoringCase(number.className, "fixed") && number.length == 4) {
+      rate = LoadBig32(number.bytes) / 65536.0;
+    } else {
+      return 0;
+    }
   } else if (value) {
     return 0;
   }

@@ -19,6 +19,13 @@ inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Whether binaries of this class are strings: `string`, or a subclass of it
+// such as `string.nohint`, which NewtonScript treats as a string.
+inline bool IsStringClass(std::string_view className) {
+  return NamesEqualIgnoringCase(className.substr(0, 6), "string") &&
+         (className.size() == 6 || className[6] == '.');
+}
+
 // The hash of a symbol name: the sum of its bytes taken as signed chars, with
 // only a-z folded to A-Z, times 0x9E3779B9, modulo 2^32.
 uint32_t SymbolHash(const char* name);

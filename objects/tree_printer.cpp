@@ -144,7 +144,8 @@ void TreePrinter::PrintBinary(const PrintedValue& value, const void* frame, int 
     char hash[16];
     std::snprintf(hash, sizeof hash, " (0x%08x)", binary.hashWord);
     Line(depth, Join({"'", binary.name, hash}));
-  } else if (NamesEqualIgnoringCase(binary.className, "string")) {
+  } else if (style == PrintStyle::kBuild ? NamesEqualIgnoringCase(binary.className, "string")
+                                          : IsStringClass(binary.className)) {
     Line(depth, style == PrintStyle::kBuild ? "\"<UNICODE STRING - no display code>\""
                                             : QuotedUtf16(binary.bytes, binary.length));
   } else if (style == PrintStyle::kReport && NamesEqualIgnoringCase(binary.className, "real") &&

@@ -270,7 +270,7 @@ void JsonValues::Binary(const PrintedValue& value, const void* frame) {
   if (binary.isSymbol) {
     json.Key("symbol");
     json.Latin1String(binary.name);
-  } else if (NamesEqualIgnoringCase(binary.className, "string")) {
+  } else if (IsStringClass(binary.className)) {
     json.Key("string");
     json.String(Utf16ToUtf8(binary.bytes, binary.length));
     OffsetMember(value.offset);

@@ -41,6 +41,17 @@ TEST(ReaderEdgesTest, JsonEscapesInfinitiesSignsAndOffsets) {
   EXPECT_NE(json.out.find("\"text\":{\"string\":\"a\\u0009b\",\"offset\":"), std::string::npos) << json.out;
   EXPECT_NE(json.out.find("\"far\":{\"real\":\"Infinity\"}"), std::string::npos);
   EXPECT_NE(json.out.find("\"numArgs\":-1"), std::string::npos);
+  // A file name's bytes that are no UTF-8, as the overlong C0 AF that a loose
+  // decoder takes for '/', are each U+FFFD.
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  Inspect({InspectMode::kJson, "a\xC0\xAF" "b.pkg"}, std::vector<uint8_t>(built.bytes.begin(), built.bytes.end()),
+          out, stderr);
+  std::fclose(out);
+  std::string named(text, size);
+  std::free(text);
+  EXPECT_EQ(named.rfind("{\"file\":\"a\xEF\xBF\xBD\xEF\xBF\xBD" "b.pkg\",", 0), 0u) << named.substr(0, 40);
 }
 
 TEST(ReaderEdgesTest, BitmapRowsAndBounds) {

@@ -7,8 +7,12 @@
 
 namespace {
 // Long enough for any real path, short enough for Windows' 260-character
-// paths under a folder of reasonable depth.
+// paths under a folder of reasonable depth. A longer path keeps its start
+// and its end, which says what the file is (`icon`, `icon.bits`), and loses
+// its middle.
 const size_t kLongestStem = 100;
+const size_t kKeptStart = 32;
+const std::string_view kCut = "...";
 
 bool IsSafe(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -34,8 +38,14 @@ std::string Lower(std::string text) {
 }  // namespace
 
 std::string SafeStem(std::string_view text) {
+  std::string kept(text);
+  if (text.size() > kLongestStem) {
+    kept = std::string(text.substr(0, kKeptStart))
+               .append(kCut)
+               .append(text.substr(text.size() - (kLongestStem - kKeptStart - kCut.size())));
+  }
   std::string safe;
-  for (char c : text.substr(0, kLongestStem)) safe += IsSafe(c) ? c : '_';
+  for (char c : kept) safe += IsSafe(c) ? c : '_';
   bool unsafeStart = safe.empty() || safe[0] == '.' || safe[0] == '-' || IsDeviceName(safe);
   std::string stem = unsafeStart ? "_" : "";
   stem += safe;

@@ -99,7 +99,7 @@ UnpackedFile& Unpacker::Add(const std::string& path, std::string_view className,
 void Unpacker::Binary(const Pending& pending) {
   PrintedBinary binary = tree.Binary(pending.value.object);
   std::string_view className = binary.className;
-  if (binary.isSymbol || NamesEqualIgnoringCase(className, "string") ||
+  if (binary.isSymbol || IsStringClass(className) ||
       (NamesEqualIgnoringCase(className, "real") && binary.length == 8)) {
     return;
   }
