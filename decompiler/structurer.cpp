@@ -116,6 +116,7 @@ bool Structurer::Recover(Block& body, std::string& reason) {
   bool ok = Sequence({0, static_cast<int32_t>(code.size())}, body, stack, 0);
   if (ok && !stack.empty()) ok = Fail("the function ends with values left after pc %u", code.back().pc);
   if (ok && iterators != 0) ok = Fail("an iterator is made outside a foreach (pc %u)", 0);
+  if (ok && !waiting.empty()) ok = Fail("a statement at pc %u lies inside an expression", waiting[0].pc);
   for (size_t i = 0; ok && i < code.size(); ++i) {
     if (used[i] != 1) ok = Fail("the instruction at pc %u is not used exactly once", code[i].pc);
   }
@@ -168,10 +169,23 @@ bool Structurer::Valued(Region region, Block& out, size_t& values, int nesting) 
 // evaluation only while what it holds cannot be changed by it.
 bool Structurer::Emit(Block& out, Stack& stack, Node* statement, int32_t i) {
   for (Node* pending : stack) {
-    if (!IsTrivial(pending)) return Fail("a statement at pc %u lies inside an expression", code[i].pc);
+    if (IsTrivial(pending)) continue;
+    // A for or foreach loop whose value is an operand starts with
+    // assignments of its own: they wait for the loop to take them.
+    if (statement->kind != Kind::kAssign) return Fail("a statement at pc %u lies inside an expression", code[i].pc);
+    waiting.push_back({statement, code[i].pc});
+    break;
   }
   out.push_back(statement);
   return true;
+}
+
+// Assignments a loop takes from the statements before it.
+void Structurer::Take(Block& out, size_t count) {
+  for (size_t k = out.size() - count; k < out.size(); ++k) {
+    std::erase_if(waiting, [&](const Waiting& w) { return w.statement == out[k]; });
+  }
+  out.resize(out.size() - count);
 }
 
 bool Structurer::Unreachable(int32_t& i, Region region, Block& out) {
@@ -616,7 +630,7 @@ bool Structurer::For(int32_t i, int32_t q, Region region, Block& out, Stack& sta
     return shape();
   }
   stack.resize(stack.size() - 2);
-  out.resize(out.size() - 2);
+  Take(out, 2);
   for (int32_t k : {i, test - 2, test - 1, test, q, q + 1}) Use(k);
   Block body;
   breakTo.push_back(q + 2);
@@ -636,7 +650,8 @@ bool Structurer::For(int32_t i, int32_t q, Region region, Block& out, Stack& sta
 //     obj; deeply; freq-func new-iterator; set-var it; branch TEST
 // TOP: (the body, see ForeachBody); get-var it; iter-next
 // TEST: get-var it; iter-done; branch-if-false TOP
-// then for `do`: push-constant NIL; push-constant NIL; set-var it
+// then for `do`: push-constant NIL; push-constant NIL; set-var it (an older
+// compiler: push-constant NIL alone)
 // and for `collect`, whose prologue also makes the result and its index:
 //     branch END; set-var result; pop; pop
 // END: get-var result; push-constant NIL; set-var result; push-constant NIL; set-var it
@@ -645,12 +660,15 @@ bool Structurer::Foreach(int32_t& i, int32_t q, Region region, Block& out, Stack
   Variable iterator, result, index;
   bool collect = Is(q + 1, Op::kBranch);
   size_t prologue = collect ? 2 : 1;
-  int32_t next = collect ? q + 10 : q + 4;
   auto shape = [&] { return Fail("the foreach loop at pc %u is not in the compiler's shape", code[i].pc); };
   if (q != test + 2 || !Is(test, Op::kGetVar) || !VariableAt(test, iterator) ||
-      !Is(test + 1, Op::kIterDone) || next > region.end || out.size() < prologue) {
+      !Is(test + 1, Op::kIterDone) || out.size() < prologue) {
     return shape();
   }
+  // An older compiler leaves the iterator in its variable after the loop.
+  bool released = IsConstant(q + 2, Ref::kNil) && IsVariable(q + 3, Op::kSetVar, iterator);
+  int32_t next = collect ? q + 10 : released ? q + 4 : q + 2;
+  if (next > region.end) return shape();
   // The iterator's assignment: a statement, or for `collect` read back at
   // once for the size of the result.
   Node* made = out[out.size() - prologue];
@@ -676,8 +694,7 @@ bool Structurer::Foreach(int32_t& i, int32_t q, Region region, Block& out, Stack
         !IsVariable(q + 9, Op::kSetVar, iterator)) {
       return shape();
     }
-  } else if (!IsConstant(q + 1, Ref::kNil) || !IsConstant(q + 2, Ref::kNil) ||
-             !IsVariable(q + 3, Op::kSetVar, iterator)) {
+  } else if (!IsConstant(q + 1, Ref::kNil)) {
     return shape();
   }
   if (!IsAssignOf(made, iterator) || made->kids[0]->kind != Kind::kBuiltin ||
@@ -697,7 +714,7 @@ bool Structurer::Foreach(int32_t& i, int32_t q, Region region, Block& out, Stack
   bool ok = ForeachBody(i + 1, test, iterator, loop, nesting, collect ? &result : nullptr, &index);
   breakTo.pop_back();
   if (!ok) return false;
-  out.resize(out.size() - prologue);
+  Take(out, prologue);
   --iterators;
   Mark(iterator, Role::kHidden);
   if (collect) Mark(result, Role::kHidden), Mark(index, Role::kHidden);

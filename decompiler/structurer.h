@@ -43,6 +43,7 @@ class Structurer {
   bool Simple(int32_t i, Block& out, Stack& stack);
   bool Store(int32_t& i, Region region, Block& out, Stack& stack);
   bool Emit(Block& out, Stack& stack, Node* statement, int32_t i);
+  void Take(Block& out, size_t count);
   bool Unreachable(int32_t& i, Region region, Block& out);
 
   bool Conditional(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
@@ -81,6 +82,13 @@ class Structurer {
   std::vector<bool> claimed;       // backward branches that a loop has taken
   std::vector<int32_t> breakTo;    // the exits of the loops being read, innermost last
   int iterators = 0;               // new-iterator nodes not taken by a foreach
+  // Statements emitted while an expression waited on the stack, which only a
+  // loop's own prologue may be.
+  struct Waiting {
+    Node* statement;
+    uint32_t pc;
+  };
+  std::vector<Waiting> waiting;
   std::vector<Role> roles;
   std::vector<uint32_t> named;
   std::string why;

@@ -164,6 +164,28 @@ const Case kCases[] = {
     TEST: get-var 5; iter-done; branch-if-false TOP
         branch END; set-var 7; pop; pop
     END: get-var 7; push-constant nil; set-var 7; push-constant nil; set-var 5; return)"}}},
+    {"foreach of an older compiler, which keeps its iterator", {{"f", {"list"}, {"item", "item|iter"}, R"(
+        get-var 3; push-constant nil; freq-func new-iterator; set-var 5; branch TEST
+    TOP: get-var 5; push-constant 1; freq-func aref; set-var 4
+        get-var 4; push 'Print; call 1; pop
+        get-var 5; iter-next
+    TEST: get-var 5; iter-done; branch-if-false TOP
+        push-constant nil; pop
+        push-constant true; return)"}}},
+    {"a loop as an operand", {{"f", {"a", "list"}, {"v", "v|iter", "v|index", "v|result"}, R"(
+        get-var 3
+        get-var 4; push-constant nil; freq-func new-iterator; set-var 6
+        get-var 6; push-constant 5; freq-func aref; push 'Array; make-array sized; set-var 8
+        push-constant 0; set-var 7; branch TEST
+    TOP: get-var 6; push-constant 1; freq-func aref; set-var 5
+        get-var 8; get-var 7; get-var 5; push 'SPrintObject; call 1; push ", "; push 'Array; make-array 2
+        freq-func stringer; freq-func set-aref; pop
+        push-constant 1; incr-var 7; pop; pop
+        get-var 6; iter-next
+    TEST: get-var 6; iter-done; branch-if-false TOP
+        branch END; set-var 8; pop; pop
+    END: get-var 8; push-constant nil; set-var 8; push-constant nil; set-var 6
+        push 'Array; make-array 2; freq-func stringer; return)"}}},
     {"try and onexception", {{"f", {"a"}, {}, R"(
         push 'evt.ex.fr; push-constant pc:H1; push 'evt.ex; push-constant pc:H2; new-handlers 2
         get-var 3; push 'Risky; call 1; pop
