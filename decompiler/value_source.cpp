@@ -32,6 +32,12 @@ bool IsReal(const PrintedBinary& binary) {
 
 std::string ValueSource::Place() const { return path.empty() ? "the top" : path; }
 
+std::string ValueSource::Hex(int64_t offset) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llx", static_cast<long long>(offset));
+  return text;
+}
+
 // Integers, characters, immediates, magic pointers: the same quoted or not.
 std::string ValueSource::Scalar(const PrintedValue& value) const {
   switch (value.kind) {
@@ -54,15 +60,17 @@ std::string ValueSource::Scalar(const PrintedValue& value) const {
 
 bool ValueSource::WrittenBefore(const PrintedValue& value, SourceText& out, int depth) {
   if (out.IsFull()) return true;
-  if (inCode) {
-    if (open.count(value.object)) {
-      out.Put("nil /* a cycle back to a value that holds this one */");
-      return true;
-    }
-  } else if (auto [place, first] = places.try_emplace(value.object, Place()); !first) {
+  if (inCode && open.count(value.object)) {
+    out.Put("nil /* a cycle back to a value that holds this one */");
+    return true;
+  }
+  // In code a literal is named by its offset: it has no path of its own.
+  auto [place, first] = places.try_emplace(value.object, inCode ? Hex(value.offset) : Place());
+  if (!first) {
     out.Put("nil /* written above, at " + place->second + " */");
     return true;
   }
+  if (inCode && value.kind == PrintedValue::kFrame) inside.emplace(value.object, outermost);
   if (depth > kDeepestPrinted) {
     out.Put("nil /* nested too deep */");
     return true;
@@ -86,6 +94,17 @@ void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, c
 }
 
 ValueSource::ValueSource(const PrintedTree& tree) : tree(tree) {}
+
+void ValueSource::BeginFunction(const PrintedValue& frame) {
+  places.try_emplace(frame.object, Hex(frame.offset));
+  outermost = frame.offset;
+}
+
+std::optional<int64_t> ValueSource::WrittenInside(const void* frame) const {
+  auto found = inside.find(frame);
+  if (found == inside.end()) return std::nullopt;
+  return found->second;
+}
 
 ValueSource::~ValueSource() = default;
 
@@ -156,7 +175,7 @@ void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void*
   if (binary.isSymbol) return out.Put(Concat({"'", Identifier(binary.name)}));
   if (IsString(binary)) return out.Put(StringLiteral(binary.bytes, binary.length));
   if (IsReal(binary)) return out.Put(RealLiteral(LoadBigDouble(binary.bytes)));
-  if (!inCode && WrittenBefore(value, out, 0)) return;
+  if (WrittenBefore(value, out, 0)) return;
   std::string hex;
   hex.reserve(2 * binary.length);
   for (size_t i = 0; i < binary.length; ++i) {
@@ -184,8 +203,10 @@ void ValueSource::Literal(const PrintedValue& value, SourceText& out, int depth)
   ++inCode;
   if ((value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame) &&
       Quotable(value, depth, seen)) {
-    out.Put("'");
-    Quoted(value, out);
+    if (!WrittenBefore(value, out, depth)) {
+      out.Put("'");
+      Quoted(value, out);
+    }
   } else {
     Value(value, out, depth);
   }

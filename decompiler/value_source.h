@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -13,11 +14,12 @@ class Decompiler;
 class SourceText;
 
 // Values of a package as NewtonScript: frames as {slot: value}, arrays as
-// [...], functions decompiled, other binaries as MakeBinaryFromHex. In the
-// tree an array, frame or binary reached a second time is written once, where
-// it is first reached; later it is nil with a comment naming that place. A
-// literal of a function is written whole wherever the code uses it, but for
-// a cycle back into itself.
+// [...], functions decompiled, other binaries as MakeBinaryFromHex. An
+// array, frame, function or binary (but a symbol, string or real) is written
+// once, where it is first reached; later it is nil with a comment naming that
+// place: its path in the tree, or the offset of a function's literal. So
+// however many functions share a literal, the text stays in proportion to
+// the package.
 class ValueSource {
  public:
   explicit ValueSource(const PrintedTree& tree);
@@ -31,6 +33,12 @@ class ValueSource {
   // The path to the values written next, for the comments that name where a
   // shared value was written.
   void SetPlace(std::string place) { path = std::move(place); }
+  // `frame`, a function about to be written outside any other, as written;
+  // the functions in its literals are written inside its source.
+  void BeginFunction(const PrintedValue& frame);
+  // The offset of the function whose source holds the function `frame`,
+  // where one does.
+  std::optional<int64_t> WrittenInside(const void* frame) const;
 
  private:
   bool Quotable(const PrintedValue& value, int depth, std::unordered_set<const void*>& seen) const;
@@ -42,9 +50,12 @@ class ValueSource {
   void Binary(const PrintedValue& binary, SourceText& out, const void* frame);
   std::string Scalar(const PrintedValue& value) const;
   std::string Place() const;
+  static std::string Hex(int64_t offset);
 
   const PrintedTree& tree;
   std::unordered_map<const void*, std::string> places;
+  std::unordered_map<const void*, int64_t> inside;  // functions written in another's source
+  int64_t outermost = -1;  // the function being written outside any other
   std::unordered_set<const void*> open;  // being written, for cycles
   std::string path;  // one string, grown and cut back as the walk goes
   int inCode = 0;

@@ -191,9 +191,12 @@ size_t HeapTree::SourceLimit() const { return 64 * heap.File().Size() + (1 << 20
 std::string HeapTree::Source(const PrintedValue& frame) {
   if (!IsFunctionFrame(*this, frame)) return {};
   SourceText text(SourceLimit());
-  ValueSource values(*this);
   if (!decompiler) decompiler = std::make_unique<Decompiler>(*this);
+  // One for all the functions of the listing, so that each literal they
+  // share is written once.
+  if (!values) values = std::make_unique<ValueSource>(*this);
+  values->BeginFunction(frame);
   decompiler->Read(frame);
-  decompiler->Print(text, values, 0);
+  decompiler->Print(text, *values, 0);
   return std::move(text).Text();
 }

@@ -12,6 +12,7 @@
 #include "objects/tree_printer.h"
 
 class Decompiler;
+class ValueSource;
 
 // The objects of a package file as the tree printer sees them, after the
 // heap's checks: a pointer the checks refused is a bad pointer, a slot name
@@ -62,6 +63,7 @@ class HeapTree : public PrintedTree {
   const Heap& heap;
   std::vector<bool> printed;  // by file offset
   std::unique_ptr<Decompiler> decompiler;  // one for every function, in turn
+  std::unique_ptr<ValueSource> values;
   // Frames share maps, and a frame's slots are asked for one after another:
   // each map's names are found once and kept, up to a bound on their number.
   mutable std::unordered_map<uint64_t, std::vector<std::string_view>> mapNames;

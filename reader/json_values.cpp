@@ -82,7 +82,7 @@ class SlotKeys {
 }  // namespace
 
 JsonValues::JsonValues(HeapTree& tree, JsonWriter& json, uint64_t limit, bool functions)
-    : tree(tree), json(json), decompiler(std::make_unique<Decompiler>(tree)), limit(limit), functions(functions) {}
+    : tree(tree), json(json), values(std::make_unique<ValueSource>(tree)), limit(limit), functions(functions) {}
 
 JsonValues::~JsonValues() = default;
 
@@ -181,6 +181,8 @@ void JsonValues::ArrayClass(const PrintedValue& arrayClass, int depth) {
 
 void JsonValues::Frame(const PrintedValue& frame, int depth) {
   if (NamedElsewhere(frame, depth)) return;
+  std::string source;
+  Decompiler* function = functions && IsFunctionFrame(tree, frame) && !cut ? BeginFunction(frame, source) : nullptr;
   json.BeginObject();
   json.Key("frame");
   json.BeginObject();
@@ -192,19 +194,40 @@ void JsonValues::Frame(const PrintedValue& frame, int depth) {
   }
   json.EndObject();
   OffsetMember(frame.offset);
-  if (functions && IsFunctionFrame(tree, frame) && !cut) {
+  if (function) {
     json.Key("function");
-    decompiler->Read(frame);
-    FunctionJson(tree, json, *decompiler, false);
+    std::optional<int64_t> inside = values->WrittenInside(frame.object);
+    FunctionJson(json, *function, inside ? nullptr : &source, inside.value_or(-1), false);
+    --nesting;
   }
   json.EndObject();
 }
 
-void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly) {
-  FunctionJson(tree, json, Decompiler(tree, frame), disassembly);
+// Its source, before the frame's slots: the functions in its literals are
+// written inside it, and their own JSON then names it.
+Decompiler* JsonValues::BeginFunction(const PrintedValue& frame, std::string& source) {
+  if (nesting == decompilers.size()) decompilers.push_back(std::make_unique<Decompiler>(tree));
+  Decompiler& function = *decompilers[nesting++];
+  function.Read(frame);
+  if (!values->WrittenInside(frame.object)) {
+    SourceText text(tree.SourceLimit());
+    values->BeginFunction(frame);
+    function.Print(text, *values, 0);
+    source = std::move(text).Text();
+  }
+  return &function;
 }
 
-void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly) {
+void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly) {
+  Decompiler function(tree, frame);
+  SourceText text(tree.SourceLimit());
+  ValueSource values(tree);
+  function.Print(text, values, 0);
+  FunctionJson(json, function, &text.Text(), -1, disassembly);
+}
+
+void FunctionJson(JsonWriter& json, const Decompiler& function, const std::string* source, int64_t sourceIn,
+                  bool disassembly) {
   // Each instruction's name, quoted, in room of a size that the compiler
   // copies without looking at the length.
   struct QuotedName {
@@ -249,10 +272,13 @@ void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, 
   }
   json.EndArray();
   json.Key("source");
-  SourceText text(tree.SourceLimit());
-  ValueSource values(tree);
-  function.Print(text, values, 0);
-  json.String(text.Text());
+  if (source) {
+    json.String(*source);
+  } else {
+    json.Null();
+    json.Key("sourceIn");
+    json.Number(sourceIn);
+  }
   json.Key("notes");
   names(function.Notes());
   if (disassembly) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "objects/tree_printer.h"
 #include "reader/json_writer.h"
@@ -12,6 +13,7 @@
 class Bitmap;
 class Decompiler;
 class HeapTree;
+class ValueSource;
 
 // The values of an object tree in JSON, each encoded by what it holds. The
 // walk is bounded as the printer's is: arrays and frames reached again or
@@ -38,10 +40,16 @@ class JsonValues {
   void BitmapRows(const Bitmap& bitmap);
   void Media(const PrintedBinary& binary, const void* frame);
   void OffsetMember(int64_t offset);
+  Decompiler* BeginFunction(const PrintedValue& frame, std::string& source);
 
   HeapTree& tree;
   JsonWriter& json;
-  std::unique_ptr<Decompiler> decompiler;  // one for every function, in turn
+  // One for each depth of functions inside functions' literals, reading
+  // the functions of its depth in turn.
+  std::vector<std::unique_ptr<Decompiler>> decompilers;
+  size_t nesting = 0;
+  // One for every function's source, so that what they share is written once.
+  std::unique_ptr<ValueSource> values;
   uint64_t limit;
   bool functions;
   bool cut = false;
@@ -51,5 +59,8 @@ class JsonValues {
 // one JSON object; with `disassembly`, also each instruction as a line of
 // text with what its operand refers to.
 void FunctionJson(HeapTree& tree, JsonWriter& json, const PrintedValue& frame, bool disassembly);
-// The same with a decompiler that has read the function.
-void FunctionJson(HeapTree& tree, JsonWriter& json, const Decompiler& function, bool disassembly);
+// The same with a decompiler that has read the function and its source, or
+// none where that is written inside the source of the function at
+// `sourceIn`.
+void FunctionJson(JsonWriter& json, const Decompiler& function, const std::string* source, int64_t sourceIn,
+                  bool disassembly);

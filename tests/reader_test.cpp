@@ -3,6 +3,7 @@
 #include <functional>
 #include <set>
 
+#include "tests/function_builder.h"
 #include "tests/package_builder.h"
 #include "tests/test_support.h"
 
@@ -193,6 +194,31 @@ TEST(InspectTest, SharingIsPrintedOnce) {
   Inspection inspection = InspectBytes(built.bytes);
   EXPECT_EQ(inspection.status, 0);
   EXPECT_LT(inspection.out.size(), 20 * built.bytes.size());
+}
+
+// A native module that fifty functions call, and a closure nested in each:
+// every output holds the module once and each function's source once, in
+// proportion to the package and not to the references.
+TEST(InspectTest, WhatFunctionsShareIsWrittenOnce) {
+  PackageObjects o;
+  std::string code = o.New({"", 0x40, {o.Sym("code")}, std::string(13000, '\x5A')});
+  std::string module = o.Frame({{"class", 0x232u}, {"code", code}, {"numArgs", 1u << 2}});
+  std::string inner = o.Function({"inner", {"y"}, {}, "get-var 3; push fn:module; invoke 1; return"}, false, true,
+                                 {{"module", module}});
+  std::vector<std::pair<std::string, Ref>> slots;
+  for (int i = 0; i < 50; ++i) {
+    FunctionPlan plan{"f", {"a"}, {}, "get-var 3; push fn:module; invoke 1; pop; push fn:inner; return"};
+    slots.push_back({"f" + std::to_string(i), o.Function(plan, false, true, {{"module", module}, {"inner", inner}})});
+  }
+  Built built = o.Package(o.Frame(slots), false);
+  const std::pair<InspectMode, size_t> bounds[] = {
+      {InspectMode::kReport, 8}, {InspectMode::kSource, 8}, {InspectMode::kJson, 12}};
+  for (auto [mode, times] : bounds) {
+    Inspection inspection = InspectBytes(built.bytes, mode);
+    EXPECT_EQ(inspection.status, 0) << inspection.err;
+    EXPECT_LT(inspection.out.size(), times * built.bytes.size() + 65536) << static_cast<int>(mode);
+    EXPECT_EQ(inspection.out.find("\"cut\""), std::string::npos);
+  }
 }
 
 // A path that does not lead to a binary object names the step that failed.
