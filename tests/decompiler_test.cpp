@@ -88,8 +88,9 @@ const Case kCases[] = {
         {"f", {"a"}, {"x"}, R"(
             push fn:inner; set-lex-scope; set-var 4
             get-var 3; get-var 4; invoke 1; pop
-            push fn:inner; return)"},
-        {"inner", {"y"}, {}, "get-var 3; push-constant 1; freq-func add; return"}}},
+            push fn:other; return)"},
+        {"inner", {"y"}, {}, "get-var 3; push-constant 1; freq-func add; return"},
+        {"other", {}, {}, "push-constant true; return"}}},
     {"if then else", {{"f", kAbcd, {}, R"(
         get-var 3; branch-if-false L1; get-var 4; branch L2
     L1: get-var 5
