@@ -1,54 +1,25 @@
 // Drives pkginspect.html in Debian's Chromium, opened from disk, through the
 // page's stable hooks: the example (name, slot names, bitmap pixels, a saved
 // binary), a truncated package (its faults), a package full of markup
-// (shown as text, nothing run), a 16 MB package (named within 1 s, the page
-// never still for 500 ms), 100,000 slots (the first screen within 2 s) and
-// 5,000 functions (the first screen within 1 s, a function's source within
-// 100 ms of opening it, its instructions and slots a click away), a sound
-// (played), a picture and a font (their pixels), and "save all" (the files
-// of pkginspect --unpack).
+// (shown as text, nothing run), a 16 MB package, 100,000 slots (found by a
+// search), a crafted package (its JSON cut at the page's bound) and 5,000
+// functions (a function's source when it is opened, its instructions and
+// slots a click away), a sound (played), a picture and a font (their
+// pixels), and "save all" (the files of pkginspect --unpack).
 // What the page shows is compared with pkginspect --json on the same file.
+// How long all this takes is bench/page_bench.mjs's to measure: nothing here
+// fails because the machine is busy.
 //   node page_test.mjs PAGE PKGEMBED PKGINSPECT EXAMPLES ARTIFACTS GENERATOR GOLDEN
 // Exits 0 when all holds, 1 when not, 77 when Chromium or Playwright is missing.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
-import { createRequire } from 'node:module';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
+import {
+  driverOrSkip, largePackages, openTab, openPackage as open, search, waitForFunctions, waitForSlot, openFirstFunction,
+} from './harness.mjs';
 
 const [page, pkgembed, pkginspect, examples, artifacts, generator, golden] = process.argv.slice(2);
-const chromiumPath = '/usr/bin/chromium';
-// The driver comes from the lock file beside this script: installed here on
-// a fresh clone, where npm and the registry are to be had.
-const require = createRequire(import.meta.url);
-function loadDriver() {
-  try {
-    return require('playwright-core');
-  } catch {
-    return null;
-  }
-}
-let driver = loadDriver();
-if (!driver && fs.existsSync(chromiumPath) && fs.existsSync(page)) {
-  console.log('installing playwright-core from tests/web/package-lock.json (npm ci)');
-  try {
-    execFileSync('npm', ['ci', '--prefix', path.dirname(fileURLToPath(import.meta.url)), '--no-audit', '--no-fund'],
-      { stdio: 'inherit', timeout: 240000 });
-    driver = loadDriver();
-  } catch (error) {
-    console.log(`npm ci failed: ${error.message}`);
-  }
-}
-if (!driver) {
-  console.log('skipped: playwright-core is not installed, and npm ci in tests/web could not install it');
-  process.exit(77);
-}
-const { chromium } = driver;
-if (!fs.existsSync(chromiumPath) || !fs.existsSync(page)) {
-  console.log(`skipped: ${fs.existsSync(page) ? chromiumPath : page} is missing`);
-  process.exit(77);
-}
+const driver = driverOrSkip(page);
 
 let failures = 0;
 function check(condition, what) {
@@ -57,13 +28,7 @@ function check(condition, what) {
 }
 
 // Packages built by pkgembed in a scratch directory.
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'pkginspect-page-'));
-function build(name, script, files = {}, symbol = 'Page:TEST') {
-  for (const [file, bytes] of Object.entries(files)) fs.writeFileSync(path.join(work, file), bytes);
-  fs.writeFileSync(path.join(work, 'contents.script'), script);
-  execFileSync(pkgembed, [name, symbol, 'contents.script'], { cwd: work, stdio: 'ignore', timeout: 60000 });
-  return path.join(work, name);
-}
+const { work, build, large, many, crafted, functions } = largePackages(pkgembed, generator);
 const reference = (file) =>
   JSON.parse(execFileSync(pkginspect, ['--json', file], { timeout: 60000, maxBuffer: 1 << 30 }).toString().split('\n')[0]);
 // pkginspect exits 1 for a faulty package; its output is still wanted.
@@ -95,43 +60,6 @@ const named = build(`${markupName}.pkg`, 'makeSlot a binary b markup.bin\n');
   bytes.write('<b>!', bytes.indexOf('auto', 84), 'latin1');
   fs.writeFileSync(named, bytes);
 }
-const large = build('large.pkg', 'makeSlot big binary data big.bin', { 'big.bin': Buffer.alloc(16000000, 7) });
-let slots = '';
-for (let i = 0; i < 100000; ++i) slots += `makeSlot s${i} binary b small.bin\n`;
-const many = build('many.pkg', slots, { 'small.bin': 'x' });
-
-// Crafted: 100,000 frames share one map whose one slot name is 4 MB long, so
-// that 6 MB of package would make 400 MB of JSON and of tree text.
-function sharedNamePackage(file) {
-  const frames = 100000, nameLength = 4 << 20;
-  const name = Buffer.from('crafted\0', 'utf16le').swap16();
-  const partAt = 84 + name.length, rootAt = partAt, mapAt = rootAt + 12 + 4 * frames;
-  const symbolAt = mapAt + 20, symbolSize = 12 + 4 + nameLength + 1;
-  const framesAt = symbolAt + ((symbolSize + 3) & ~3), end = framesAt + 16 * frames;
-  const bytes = Buffer.alloc(end);
-  const word = (at, value) => bytes.writeUInt32BE(value >>> 0, at);
-  const object = (at, size, flags, ...refs) => {
-    word(at, size << 8 | flags);
-    refs.forEach((ref, i) => word(at + 8 + 4 * i, ref));
-  };
-  bytes.write('package0');
-  [[24, name.length], [28, end], [44, partAt], [48, 1], [56, end - partAt], [72, 0x81]].forEach(([at, value]) => word(at, value));
-  name.copy(bytes, 84);
-  object(rootAt, 12 + 4 * frames, 0x41, 2);
-  word(rootAt + 4, 1);
-  for (let i = 0; i < frames; ++i) word(rootAt + 12 + 4 * i, framesAt + 16 * i + 1);
-  object(mapAt, 20, 0x41, 0, 2, symbolAt + 1);
-  object(symbolAt, symbolSize, 0x40, 0x55552, Math.imul(88 * nameLength, 0x9E3779B9));
-  bytes.fill('x', symbolAt + 16, symbolAt + 16 + nameLength);
-  for (let i = 0; i < frames; ++i) object(framesAt + 16 * i, 16, 0x43, mapAt + 1, i << 2);
-  fs.writeFileSync(file, bytes);
-  return file;
-}
-const crafted = sharedNamePackage(path.join(work, 'crafted.pkg'));
-fs.mkdirSync(path.join(work, 'functions'));
-execFileSync(generator, [path.join(work, 'functions'), '1', '5000'], { timeout: 60000 });
-const functions = path.join(work, 'functions', 'p0.pkg');
-
 // The entries of a zip of stored files, by name.
 function storedEntries(zip) {
   const entries = new Map();
@@ -145,10 +73,7 @@ function storedEntries(zip) {
   return entries;
 }
 
-const browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
-const context = await browser.newContext({ acceptDownloads: true });
-const tab = await context.newPage();
-const pageUrl = 'file://' + path.resolve(page);
+const { browser, tab, pageUrl } = await openTab(driver, page);
 const requests = [];
 tab.on('request', (request) => requests.push(request.url()));
 let dialogs = 0;
@@ -158,12 +83,7 @@ tab.on('dialog', (dialog) => {
 });
 await tab.goto(pageUrl);
 
-async function openPackage(file, name) {
-  const start = Date.now();
-  await tab.setInputFiles('input[type=file]#package', file);
-  await tab.waitForFunction((wanted) => document.querySelector('#name').textContent === wanted, name, { timeout: 20000 });
-  return Date.now() - start;
-}
+const openPackage = (file, name) => open(tab, file, name);
 
 // Opens every disclosure element of the tree, as a reader would, until none
 // is left closed.
@@ -300,73 +220,32 @@ check(headerText.includes('<svg onload=p()>') && headerText.includes('<b>!') && 
   namedInjected === 0 && (await tab.evaluate(() => window.pwned)) === undefined,
   'markup in a package\'s name, copyright, part info and file name is shown as text');
 
-// A 16 MB package: named within a second, and the page never still.
-await tab.evaluate(() => {
-  window.stillest = 0;
-  let last = performance.now();
-  window.beat = setInterval(() => {
-    const now = performance.now();
-    window.stillest = Math.max(window.stillest, now - last);
-    last = now;
-  }, 20);
-});
-const largeTime = await openPackage(large, 'large');
-await tab.waitForTimeout(300);
-const stillest = await tab.evaluate(() => window.stillest);
-check(largeTime <= 1000, `a 16 MB package is named in ${largeTime} ms (at most 1000)`);
-check(stillest <= 500, `the page was never still for more than 500 ms (at most ${Math.round(stillest)} ms)`);
-
-// 100,000 slots: the first screen within 2 s.
-const start = Date.now();
+// A 16 MB package, 100,000 slots of which a search finds the last, and a
+// crafted package whose JSON stops early and whose names are cut short for
+// showing.
+await openPackage(large, 'large');
 await openPackage(many, 'many');
-await tab.waitForFunction(() => [...document.querySelectorAll('#tree .name')].some((node) => node.textContent === 's0: '),
-  null, { timeout: 20000 });
-const manyTime = Date.now() - start;
-check(manyTime <= 2000, `100,000 slots show their first screen in ${manyTime} ms (at most 2000)`);
-// The search finds the last of 100,000 slots and opens the tree to it, the
-// page never still for 100 ms.
-await tab.evaluate(() => { window.stillest = 0; });
-await tab.fill('#search', 's99999');
-await tab.waitForFunction(() => document.querySelector('#tree .hit')?.textContent.startsWith('s99999: '), null, { timeout: 30000 });
-const searchStillest = await tab.evaluate(() => window.stillest);
+await waitForSlot(tab, 's0: ');
+await search(tab, 's99999');
 const found = await tab.$eval('#hits', (hits) => hits.textContent);
 check(found === '1 of 1', `the search finds the one slot s99999 (${found})`);
-check(searchStillest <= 100, `searching 100,000 slots leaves the page still for at most ${Math.round(searchStillest)} ms (100)`);
 const listed = await tab.$$eval('#packages li', (items) => items.length);
 check(listed === 6, 'the page lists every package opened');
-
-// The crafted package: its JSON stops early, its names are cut short for
-// showing, and the page stays responsive.
-await tab.evaluate(() => { window.stillest = 0; });
 await openPackage(crafted, 'crafted');
-await tab.waitForTimeout(300);
-const craftedStillest = await tab.evaluate(() => window.stillest);
 const craftedFaults = await tab.$$eval('#faults li', (items) => items.map((item) => item.textContent));
 const craftedFrames = await tab.$$eval('#tree summary', (items) => items.filter((item) => item.textContent === '{1 slots}').length);
 const longest = await tab.$$eval('#tree .name', (names) => Math.max(...names.map((name) => name.textContent.length)));
-check(craftedStillest <= 500, `a crafted package leaves the page still for at most ${Math.round(craftedStillest)} ms (500)`);
 check(craftedFaults.length === 1 && craftedFaults[0].includes('cut short') && craftedFrames > 0 && craftedFrames <= 20,
   `a crafted package's JSON is cut at the page's bound (${craftedFrames} frames shown)`);
 check(longest < 1100, `a 4 MB slot name is shown cut short (${longest} characters)`);
 
-// 5,000 functions: the first screen at once, as each function's source is
-// made only when it is opened; then one function's source, coloured, as
-// pkginspect writes it, and its instructions.
-const functionsStart = Date.now();
+// 5,000 functions, each function's source made only when it is opened: one
+// function's source, coloured, as pkginspect writes it, and its instructions.
 await openPackage(functions, 'test');
-await tab.waitForFunction(() => document.querySelectorAll('#tree summary.function').length > 0, null, { timeout: 20000 });
-const functionsTime = Date.now() - functionsStart;
-check(functionsTime <= 1000, `5,000 functions show their first screen in ${functionsTime} ms (at most 1000)`);
+await waitForFunctions(tab);
 const functionsJson = reference(functions);
 const firstFunction = functionsJson.parts[0].root.array[0].frame.theForm.frame.stepChildren.array[0].frame.viewClickScript.function;
-const sourceTime = await tab.evaluate(async () => {
-  const details = document.querySelector('#tree details.function');
-  const start = performance.now();
-  details.open = true;
-  while (!details.querySelector('pre.source')) await new Promise((resolve) => setTimeout(resolve, 1));
-  return performance.now() - start;
-});
-check(sourceTime <= 100, `a function's source is shown ${Math.round(sourceTime)} ms after it is opened (at most 100)`);
+await openFirstFunction(tab);
 const shownSource = await tab.$eval('#tree details.function pre.source', (pre) => ({
   text: pre.textContent, kinds: [...new Set([...pre.querySelectorAll('span')].map((span) => span.className))].sort(),
 }));
