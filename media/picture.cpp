@@ -279,8 +279,8 @@ bool PictureDecoder::Shape(uint16_t op) {
 
 bool PictureDecoder::Pixels(uint16_t op) {
   PictPixels pixels;
-  if (!ReadPixels(in, op, foreground, background, pixels, why)) return false;
-  canvas.Image(pixels.destination, pixels.image);
+  if (!ReadPixels(in, op, foreground, background, drawing ? &pixels : nullptr, why)) return false;
+  if (drawing) canvas.Image(pixels.destination, pixels.image);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "objects/errors.h"
@@ -67,19 +68,19 @@ void Unpack(const uint8_t* packed, size_t length, uint8_t* row, size_t rowBytes)
   }
 }
 
-bool ReadRows(PictureCursor& in, bool packed, const Layout& layout, std::vector<uint8_t>& rows) {
+// The rows, or with `rows` null only where they end.
+bool ReadRows(PictureCursor& in, bool packed, const Layout& layout, std::vector<uint8_t>* rows) {
   size_t height = static_cast<size_t>(std::max(layout.bounds.Height(), 0));
   if (!packed || layout.rowBytes < 8) {
     const uint8_t* data = in.Take(layout.rowBytes * height);
-    if (data) rows.assign(data, data + layout.rowBytes * height);
+    if (data && rows) rows->assign(data, data + layout.rowBytes * height);
     return data != nullptr;
   }
-  rows.assign(layout.rowBytes * height, 0);
+  if (rows) rows->assign(layout.rowBytes * height, 0);
   for (size_t y = 0; y < height && !in.Failed(); ++y) {
     size_t count = layout.rowBytes > 250 ? in.Word() : in.Byte();
-    if (const uint8_t* data = in.Take(count)) {
-      Unpack(data, count, rows.data() + y * layout.rowBytes, layout.rowBytes);
-    }
+    const uint8_t* data = in.Take(count);
+    if (data && rows) Unpack(data, count, rows->data() + y * layout.rowBytes, layout.rowBytes);
   }
   return !in.Failed();
 }
@@ -94,17 +95,22 @@ PngImage Crop(const Layout& layout, const std::vector<uint8_t>& rows, const QdRe
   if (part.Width() <= 0 || part.Height() <= 0) return image;
   image.width = static_cast<uint32_t>(part.Width());
   image.height = static_cast<uint32_t>(part.Height());
-  image.rows.reserve(size_t{image.width} * image.height * 4);
+  // Each pixel value's four bytes, looked up: a picture is mostly pixels.
+  std::array<std::array<char, 4>, 256> rgba;
+  for (size_t value = 0; value < rgba.size(); ++value) {
+    const QdColor& color = layout.palette[value];
+    rgba[value] = {static_cast<char>(color.r), static_cast<char>(color.g), static_cast<char>(color.b),
+                   static_cast<char>(clearZeros && value == 0 ? 0 : 255)};
+  }
+  image.rows.resize(size_t{image.width} * image.height * 4);
+  char* out = image.rows.data();
+  const unsigned size = static_cast<unsigned>(layout.pixelSize), mask = (1u << size) - 1;
   for (int y = part.top; y < part.bottom; ++y) {
     const uint8_t* row = rows.data() + static_cast<size_t>(y - layout.bounds.top) * layout.rowBytes;
-    for (int x = part.left; x < part.right; ++x) {
-      size_t bit = static_cast<size_t>(x - layout.bounds.left) * layout.pixelSize;
-      unsigned pixel = row[bit / 8] >> (8 - layout.pixelSize - bit % 8) & ((1u << layout.pixelSize) - 1);
-      QdColor color = layout.palette[pixel];
-      image.rows += static_cast<char>(color.r);
-      image.rows += static_cast<char>(color.g);
-      image.rows += static_cast<char>(color.b);
-      image.rows += static_cast<char>(clearZeros && pixel == 0 ? 0 : 255);
+    size_t bit = static_cast<size_t>(part.left - layout.bounds.left) * size;
+    for (int x = part.left; x < part.right; ++x, bit += size, out += 4) {
+      unsigned pixel = row[bit / 8] >> (8 - size - bit % 8) & mask;
+      std::memcpy(out, rgba[pixel].data(), 4);
     }
   }
   return image;
@@ -112,7 +118,7 @@ PngImage Crop(const Layout& layout, const std::vector<uint8_t>& rows, const QdRe
 }  // namespace
 
 bool ReadPixels(PictureCursor& in, uint16_t opcode, QdColor foreground, QdColor background,
-                PictPixels& out, std::string& why) {
+                PictPixels* out, std::string& why) {
   Layout layout;
   uint16_t rowWord = in.Word();
   layout.pixMap = rowWord & kPixMapFlag;
@@ -121,8 +127,7 @@ bool ReadPixels(PictureCursor& in, uint16_t opcode, QdColor foreground, QdColor 
   layout.palette[0] = background;
   layout.palette[1] = foreground;
   if (layout.pixMap && !ReadPixMap(in, layout, why)) return false;
-  out.source = in.Rect();
-  out.destination = in.Rect();
+  QdRect source = in.Rect(), destination = in.Rect();
   int mode = in.Word();
   if (opcode & 1) in.Skip(std::max<int>(in.Word() - 2, 0));  // the mask region
   uint64_t width = static_cast<uint64_t>(std::max(layout.bounds.Width(), 0));
@@ -133,10 +138,13 @@ bool ReadPixels(PictureCursor& in, uint16_t opcode, QdColor foreground, QdColor 
     return false;
   }
   std::vector<uint8_t> rows;
-  if (!ReadRows(in, opcode >= 0x98, layout, rows)) {
+  if (!ReadRows(in, opcode >= 0x98, layout, out ? &rows : nullptr)) {
     why = "the picture ends inside a bitmap's rows";
     return false;
   }
-  out.image = Crop(layout, rows, out.source, !layout.pixMap && (mode & 0x3F) == kSrcOr);
+  if (!out) return true;
+  out->source = source;
+  out->destination = destination;
+  out->image = Crop(layout, rows, source, !layout.pixMap && (mode & 0x3F) == kSrcOr);
   return true;
 }

@@ -21,6 +21,7 @@ struct PictPixels {
 // Reads the opcode's operands from just after the opcode. A 1-bit bitmap is
 // drawn in the foreground and background colours, and its 0 bits are clear
 // in the srcOr mode. False, with `why` set, where the operands are cut short
-// or the pixels are of a kind not decoded.
+// or the pixels are of a kind not decoded. Without `out` the operands are
+// only read past.
 bool ReadPixels(PictureCursor& in, uint16_t opcode, QdColor foreground, QdColor background,
-                PictPixels& out, std::string& why);
+                PictPixels* out, std::string& why);

@@ -82,7 +82,7 @@ TEST(ReaderEdgesTest, BitmapRowsAndBounds) {
 // gets the first suffix that no other slot has taken.
 TEST(ReaderEdgesTest, RepeatedNamesInALargeFrameGetFreeSuffixes) {
   std::vector<std::pair<std::string, Ref>> slots;
-  for (int i = 0; i < 34; ++i) slots.emplace_back("s" + std::to_string(i), static_cast<uint32_t>(i) << 2);
+  for (int i = 0; i < 34; ++i) slots.emplace_back(std::string("s").append(std::to_string(i)), static_cast<uint32_t>(i) << 2);
   for (const char* name : {"dup", "dup#2", "dup", "s5"}) slots.emplace_back(name, 0u);
   Built built = Values({}, slots);
   std::string json = InspectBytes(built.bytes, InspectMode::kJson).out;

@@ -171,7 +171,7 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
 // standard library, and the others are named as overlapping it.
 TEST(InspectTest, PartsAtOneStartReadTheFirst) {
   std::vector<PartSpec> parts;
-  for (int i = 0; i < 40; ++i) parts.push_back({0x81, 4, {{"r" + std::to_string(i), 0x41, {2u}, ""}}, ""});
+  for (int i = 0; i < 40; ++i) parts.push_back({0x81, 4, {{std::string("r").append(std::to_string(i)), 0x41, {2u}, ""}}, ""});
   Built built = BuildPackage(parts, false);
   for (int i = 1; i < 40; ++i) built.bytes.replace(52 + 32 * i, 8, built.bytes, 52, 8);
   Inspection inspection = InspectBytes(built.bytes);
@@ -208,7 +208,7 @@ TEST(InspectTest, WhatFunctionsShareIsWrittenOnce) {
   std::vector<std::pair<std::string, Ref>> slots;
   for (int i = 0; i < 50; ++i) {
     FunctionPlan plan{"f", {"a"}, {}, "get-var 3; push fn:module; invoke 1; pop; push fn:inner; return"};
-    slots.push_back({"f" + std::to_string(i), o.Function(plan, false, true, {{"module", module}, {"inner", inner}})});
+    slots.push_back({std::string("f").append(std::to_string(i)), o.Function(plan, false, true, {{"module", module}, {"inner", inner}})});
   }
   Built built = o.Package(o.Frame(slots), false);
   const std::pair<InspectMode, size_t> bounds[] = {
