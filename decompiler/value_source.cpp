@@ -11,8 +11,6 @@
 #include "packaging/big_endian.h"
 
 namespace {
-const char kDigits[] = "0123456789abcdef";
-
 std::string HexWord(uint32_t word) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08x", word);
@@ -176,12 +174,7 @@ void ValueSource::Binary(const PrintedValue& value, SourceText& out, const void*
   if (IsString(binary)) return out.Put(StringLiteral(binary.bytes, binary.length));
   if (IsReal(binary)) return out.Put(RealLiteral(LoadBigDouble(binary.bytes)));
   if (WrittenBefore(value, out, 0)) return;
-  std::string hex;
-  hex.reserve(2 * binary.length);
-  for (size_t i = 0; i < binary.length; ++i) {
-    hex += kDigits[binary.bytes[i] >> 4];
-    hex += kDigits[binary.bytes[i] & 0xF];
-  }
+  std::string hex = HexText(binary.bytes, binary.length);
   std::string cls = binary.className.empty() ? "nil" : Concat({"'", Identifier(binary.className)});
   out.Put(Concat({"MakeBinaryFromHex(\"", hex, "\", ", cls, ") /* ", std::to_string(binary.length), " bytes"}));
   std::vector<std::string> picture = tree.Picture(value.object, frame);

@@ -85,32 +85,41 @@ bool ReadRows(PictureCursor& in, bool packed, const Layout& layout, std::vector<
   return !in.Failed();
 }
 
+// The part of the rows that `source` names, as an image of the same pixel
+// values and depth, with the layout's palette.
 PngImage Crop(const Layout& layout, const std::vector<uint8_t>& rows, const QdRect& source,
               bool clearZeros) {
   QdRect part{std::max(source.top, layout.bounds.top), std::max(source.left, layout.bounds.left),
               std::min(source.bottom, layout.bounds.bottom),
               std::min(source.right, layout.bounds.right)};
   PngImage image;
-  image.color = PngImage::kRgba;
+  image.color = PngImage::kIndexed;
   if (part.Width() <= 0 || part.Height() <= 0) return image;
   image.width = static_cast<uint32_t>(part.Width());
   image.height = static_cast<uint32_t>(part.Height());
-  // Each pixel value's four bytes, looked up: a picture is mostly pixels.
-  std::array<std::array<char, 4>, 256> rgba;
-  for (size_t value = 0; value < rgba.size(); ++value) {
-    const QdColor& color = layout.palette[value];
-    rgba[value] = {static_cast<char>(color.r), static_cast<char>(color.g), static_cast<char>(color.b),
-                   static_cast<char>(clearZeros && value == 0 ? 0 : 255)};
-  }
-  image.rows.resize(size_t{image.width} * image.height * 4);
-  char* out = image.rows.data();
   const unsigned size = static_cast<unsigned>(layout.pixelSize), mask = (1u << size) - 1;
+  image.depth = static_cast<uint8_t>(size);
+  for (unsigned value = 0; value <= mask; ++value) {
+    const QdColor& color = layout.palette[value];
+    image.palette += {static_cast<char>(color.r), static_cast<char>(color.g), static_cast<char>(color.b),
+                      static_cast<char>(clearZeros && value == 0 ? 0 : 255)};
+  }
+  size_t rowBytes = image.RowBytes();
+  image.rows.assign(rowBytes * image.height, '\0');
+  size_t first = static_cast<size_t>(part.left - layout.bounds.left) * size;
   for (int y = part.top; y < part.bottom; ++y) {
     const uint8_t* row = rows.data() + static_cast<size_t>(y - layout.bounds.top) * layout.rowBytes;
-    size_t bit = static_cast<size_t>(part.left - layout.bounds.left) * size;
-    for (int x = part.left; x < part.right; ++x, bit += size, out += 4) {
+    char* out = image.rows.data() + static_cast<size_t>(y - part.top) * rowBytes;
+    if (first % 8 == 0) {
+      std::memcpy(out, row + first / 8, rowBytes);
+      // Bits past the image's width in its last byte are nobody's pixels.
+      if (size_t spare = rowBytes * 8 - image.width * size) out[rowBytes - 1] &= static_cast<char>(0xFF << spare);
+      continue;
+    }
+    for (size_t x = 0, bit = first; x < image.width; ++x, bit += size) {
       unsigned pixel = row[bit / 8] >> (8 - size - bit % 8) & mask;
-      std::memcpy(out, rgba[pixel].data(), 4);
+      size_t at = x * size;
+      out[at / 8] = static_cast<char>(out[at / 8] | pixel << (8 - size - at % 8));
     }
   }
   return image;

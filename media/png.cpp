@@ -37,7 +37,7 @@ std::string Stored(const std::string& data) {
 
 int SamplesPerPixel(PngImage::Color color) {
   switch (color) {
-    case PngImage::kGrey:
+    case PngImage::kGrey: case PngImage::kIndexed:
       return 1;
     case PngImage::kGreyAlpha:
       return 2;
@@ -71,6 +71,15 @@ std::string EncodePng(const PngImage& image) {
   }
   std::string out(kSignature, 8);
   AppendChunk(out, "IHDR", header);
+  if (image.color == PngImage::kIndexed) {
+    std::string colors, alphas;
+    for (size_t at = 0; at + 4 <= image.palette.size(); at += 4) {
+      colors.append(image.palette, at, 3);
+      alphas += image.palette[at + 3];
+    }
+    AppendChunk(out, "PLTE", colors);
+    AppendChunk(out, "tRNS", alphas);
+  }
   AppendChunk(out, "IDAT", Stored(filtered));
   AppendChunk(out, "IEND", "");
   return out;

@@ -48,16 +48,19 @@ void AppendMacRomanXml(std::string& out, std::string_view macRoman) {
 std::string Base64(std::string_view bytes) {
   static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) group |= static_cast<uint8_t>(bytes[i + 2]);
-    out += kAlphabet[group >> 18];
-    out += kAlphabet[group >> 12 & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[group >> 6 & 63] : '=';
-    out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+  std::string out((bytes.size() + 2) / 3 * 4, '=');
+  char* next = out.data();
+  auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])); };
+  size_t whole = bytes.size() / 3 * 3;
+  for (size_t i = 0; i < whole; i += 3, next += 4) {
+    uint32_t group = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+    next[0] = kAlphabet[group >> 18], next[1] = kAlphabet[group >> 12 & 63];
+    next[2] = kAlphabet[group >> 6 & 63], next[3] = kAlphabet[group & 63];
+  }
+  if (whole < bytes.size()) {
+    uint32_t group = byte(whole) << 16 | (whole + 1 < bytes.size() ? byte(whole + 1) << 8 : 0);
+    next[0] = kAlphabet[group >> 18], next[1] = kAlphabet[group >> 12 & 63];
+    if (whole + 1 < bytes.size()) next[2] = kAlphabet[group >> 6 & 63];
   }
   return out;
 }

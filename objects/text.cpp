@@ -41,6 +41,16 @@ std::string Latin1ToUtf8(std::string_view bytes) {
   return text;
 }
 
+std::string HexText(const uint8_t* bytes, size_t length) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text(2 * length, '0');
+  for (size_t i = 0; i < length; ++i) {
+    text[2 * i] = kDigits[bytes[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes[i] & 0xF];
+  }
+  return text;
+}
+
 std::string RealText(double value) {
   char text[32];
   for (int precision = 1; precision <= 17; ++precision) {

@@ -10,6 +10,9 @@
 
 void AppendUtf8(std::string& text, uint32_t code);
 
+// Bytes as lower-case hex digits, two a byte.
+std::string HexText(const uint8_t* bytes, size_t length);
+
 // Calls `each` with every character of UTF-16 big-endian text up to its zero
 // terminator or its end; surrogate pairs are joined, a lone surrogate is
 // passed on as it is.

@@ -25,14 +25,6 @@ const size_t kLongestHex = 63;  // as the listing shows bytes
 const int kLargestBitmap = 1024;
 const char kDigits[] = "0123456789abcdef";
 
-std::string HexText(const uint8_t* bytes, size_t length) {
-  std::string text(2 * length, '0');
-  for (size_t i = 0; i < length; ++i) {
-    text[2 * i] = kDigits[bytes[i] >> 4];
-    text[2 * i + 1] = kDigits[bytes[i] & 0xF];
-  }
-  return text;
-}
 
 // A slot name not yet used in its frame: the name, or the name with "#2",
 // "#3"... after it where a faulty frame holds it more than once. Most frames
