@@ -102,6 +102,24 @@ std::vector<std::string> Decompiler::DeclaredLocals() const {
   return names;
 }
 
+std::vector<std::string> Decompiler::AllLocals() const {
+  std::vector<std::string> names;
+  uint32_t first = kFirstArgument + function.arguments;
+  for (int k = 0; k < function.locals; ++k) {
+    uint32_t slot = first + static_cast<uint32_t>(k);
+    if (slot < roles.size() && roles[slot] == Structurer::Role::kHidden) continue;
+    names.push_back(function.VariableName(slot));
+  }
+  std::vector<std::string> arguments = ArgumentNames();
+  for (const std::string& captured : function.captured) {
+    auto same = [&](const std::string& name) { return NamesEqualIgnoringCase(name, captured); };
+    if (std::none_of(arguments.begin(), arguments.end(), same) && std::none_of(names.begin(), names.end(), same)) {
+      names.push_back(captured);
+    }
+  }
+  return names;
+}
+
 std::string Decompiler::VariableName(const Variable& variable) const {
   if (!variable.byName) return function.VariableName(variable.id);
   std::optional<std::string_view> name = function.SymbolAt(variable.id);
@@ -168,7 +186,7 @@ void Decompiler::PrintDisassembly(SourceText& out) const {
   out.Put("*/");
 }
 
-void Decompiler::Print(SourceText& out, ValueSource& values, int depth) const {
+void Decompiler::Print(SourceText& out, LiteralWriter& values, int depth) const {
   if (!recovered) return PrintDisassembly(out);
   FunctionPrinter(*this, body, values, out, depth).Print();
 }

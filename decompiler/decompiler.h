@@ -10,7 +10,7 @@
 #include "decompiler/syntax.h"
 
 class SourceText;
-class ValueSource;
+class LiteralWriter;
 
 // One NewtonScript function, read in passes: its frame, its instructions,
 // their flow and stack depths, then its statements and expressions. Where a
@@ -38,10 +38,13 @@ class Decompiler {
   // The locals the source declares: the compiler's hidden ones and the loop
   // variables left out, captured ones added.
   std::vector<std::string> DeclaredLocals() const;
+  // Every local the function has, in the order of its slots, but those the
+  // compiler adds for loops, and then those a Newton OS 2 argFrame keeps.
+  std::vector<std::string> AllLocals() const;
 
   // As source: func(...) and its body, at `out`'s indentation; `depth` is
   // how deep the function lies in the value being written.
-  void Print(SourceText& out, ValueSource& values, int depth) const;
+  void Print(SourceText& out, LiteralWriter& values, int depth) const;
   // One line of disassembly: pc, name, B and what B refers to.
   std::string Disassembly(const Instruction& instruction) const;
   std::string VariableName(const Variable& variable) const;

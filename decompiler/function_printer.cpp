@@ -2,7 +2,7 @@
 
 #include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
-#include "decompiler/value_source.h"
+#include "decompiler/literal_writer.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
 
@@ -65,6 +65,24 @@ bool IsIntegerConstant(const Node* node, uint32_t value) {
 
 }  // namespace
 
+// The names of a path literal, [pathExpr: b, c], which a.b.c makes.
+std::optional<std::vector<std::string_view>> FunctionPrinter::PathSteps(const Node* node) const {
+  if (node->kind != Kind::kLiteral) return std::nullopt;
+  const PrintedTree& tree = function.Tree();
+  const PrintedValue& value = function.Function().literals[node->index];
+  if (value.kind != PrintedValue::kArray) return std::nullopt;
+  std::optional<std::string_view> cls = SymbolOf(tree, tree.ArrayClass(value.object));
+  int32_t count = tree.NumberOfElements(value.object);
+  if (!cls || !NamesEqualIgnoringCase(*cls, "pathExpr") || count < 2 || !values.IsFresh(value)) return std::nullopt;
+  std::vector<std::string_view> steps;
+  for (int32_t k = 0; k < count; ++k) {
+    std::optional<std::string_view> name = SymbolOf(tree, tree.Element(value.object, k));
+    if (!name) return std::nullopt;
+    steps.push_back(*name);
+  }
+  return steps;
+}
+
 std::optional<std::string_view> FunctionPrinter::Symbol(const Node* node) const {
   if (node->kind != Kind::kLiteral) return std::nullopt;
   return function.Function().SymbolAt(node->index);
@@ -100,7 +118,9 @@ void FunctionPrinter::Print() {
   std::vector<std::string> arguments = function.ArgumentNames();
   for (size_t k = 0; k < arguments.size(); ++k) out.Put((k ? ", " : "") + Identifier(arguments[k]));
   out.Put(")");
-  std::vector<std::string> locals = function.DeclaredLocals();
+  // To compile back to the same function, every local is declared, in the
+  // order of its slot.
+  std::vector<std::string> locals = values.IsExact() ? function.AllLocals() : function.DeclaredLocals();
   if (locals.empty() && body.size() == 1 && IsSimple(body[0])) {
     out.Put(" ");
     return Statement(body[0]);
@@ -241,10 +261,21 @@ void FunctionPrinter::Postfix(const Node* node) {
 }
 
 void FunctionPrinter::Path(const Node* object, const Node* slot) {
-  Postfix(object);
+  // a.b.c is one path: a path read from another is in parentheses.
+  if (object->kind == Kind::kGetPath && (Symbol(slot) || PathSteps(slot))) {
+    out.Put("(");
+    Bare(object);
+    out.Put(")");
+  } else {
+    Postfix(object);
+  }
   out.Put(".");
   if (Symbol(slot)) {
     return out.Put(Name(slot->index));
+  }
+  if (std::optional<std::vector<std::string_view>> steps = PathSteps(slot)) {
+    for (size_t k = 0; k < steps->size(); ++k) out.Put((k ? "." : "") + Identifier((*steps)[k]));
+    return;
   }
   out.Put("(");
   Expression(slot, kAssignment);
@@ -255,10 +286,10 @@ void FunctionPrinter::Bare(const Node* node) {
   const Kids& kids = node->kids;
   switch (node->kind) {
     case Kind::kConstant:
-      return values.Value(ImmediateValue(node->word), out, depth + 1);
+      return values.Immediate(node->word, out, depth + 1);
     case Kind::kLiteral:
     case Kind::kFunction:
-      return values.Literal(function.Function().literals[node->index], out, depth + 1);
+      return values.Literal(function.Function().literals[node->index], out, depth + 1, node->flag);
     case Kind::kSelf:
       return out.Put("self");
     case Kind::kVariable:
@@ -306,6 +337,13 @@ void FunctionPrinter::Bare(const Node* node) {
     case Kind::kStringer:
       return Stringer(node);
     case Kind::kGetPath:
+      if (node->flag && values.IsExact()) {
+        // get-path 0, which gives nil for a path from nil: no source form
+        // of its own is known.
+        out.Put("WithOptions(");
+        Path(kids[0], kids[1]);
+        return out.Put(", {nilSafe: true})");
+      }
       return Path(kids[0], kids[1]);
     case Kind::kSetPath:
       Path(kids[0], kids[1]);
@@ -367,7 +405,9 @@ void FunctionPrinter::Stringer(const Node* node) {
   auto isSpace = [&](const Node* piece) {
     return piece->kind == Kind::kLiteral && function.LiteralSummary(piece->index) == "\" \"";
   };
-  Expression(array->kids[1], kConcatenation);
+  // Every piece above the concatenation's level: a & b as the first piece
+  // would join the pieces around it.
+  Expression(array->kids[1], static_cast<Level>(kConcatenation + 1));
   for (size_t k = 2; k < array->kids.size(); ++k) {
     if (isSpace(array->kids[k]) && k + 1 < array->kids.size()) {
       out.Put(" && ");
@@ -404,7 +444,13 @@ void FunctionPrinter::Constructor(const Node* node) {
           SymbolOf(function.Tree(), function.Tree().Element(map.object, static_cast<int32_t>(k + 1)));
       out.Put(Identifier(name ? *name : "?") + ": ");
     }
-    Expression(node->kids[k], kAssignment);
+    // [a:m()] would read as an array of class a.
+    const Node* element = node->kids[k];
+    bool sendToName = !frame && k == first && element->kind == Kind::kSend && element->kids[0] &&
+                      element->kids[0]->kind == Kind::kVariable;
+    if (sendToName) out.Put("(");
+    Expression(element, kAssignment);
+    if (sendToName) out.Put(")");
     if (k + 1 < node->kids.size()) out.Put(lines ? "," : ", ");
   }
   if (lines) {

@@ -9,13 +9,13 @@
 
 class Decompiler;
 class SourceText;
-class ValueSource;
+class LiteralWriter;
 
 // A recovered function as NewtonScript source, with parentheses only where
 // NewtonScript's precedence needs them.
 class FunctionPrinter {
  public:
-  FunctionPrinter(const Decompiler& function, const Block& body, ValueSource& values,
+  FunctionPrinter(const Decompiler& function, const Block& body, LiteralWriter& values,
                   SourceText& out, int depth)
       : function(function), body(body), values(values), out(out), depth(depth) {}
   void Print();
@@ -46,6 +46,7 @@ class FunctionPrinter {
   std::string Name(uint32_t literal) const;
   std::string Variable(const ::Variable& variable);
   std::optional<std::string_view> Symbol(const Node* node) const;
+  std::optional<std::vector<std::string_view>> PathSteps(const Node* node) const;
   bool IsArrayClass(const Node* node) const;
   bool IsModulo(const Node* node) const;
   bool IsSimple(const Node* node) const;
@@ -53,7 +54,7 @@ class FunctionPrinter {
 
   const Decompiler& function;
   const Block& body;
-  ValueSource& values;
+  LiteralWriter& values;
   SourceText& out;
   int depth;
   std::vector<std::string> variables;  // by slot

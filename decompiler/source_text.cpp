@@ -26,16 +26,7 @@ bool IsPlain(std::string_view name) {
   for (char c : name) {
     if (!IsLetter(c) && !(c >= '0' && c <= '9')) return false;
   }
-  // The reserved words by length, so that a name meets only its few.
-  static const auto kByLength = [] {
-    std::array<std::vector<std::string_view>, 12> lists;
-    for (std::string_view word : kReserved) lists[word.size()].push_back(word);
-    return lists;
-  }();
-  if (name.size() >= kByLength.size()) return true;
-  const std::vector<std::string_view>& words = kByLength[name.size()];
-  return std::none_of(words.begin(), words.end(),
-                      [&](std::string_view word) { return NamesEqualIgnoringCase(name, word); });
+  return !IsReservedWord(name);
 }
 
 std::string Hex4(uint32_t code) {
@@ -44,6 +35,19 @@ std::string Hex4(uint32_t code) {
   return text;
 }
 }  // namespace
+
+bool IsReservedWord(std::string_view word) {
+  // The reserved words by length, so that a name meets only its few.
+  static const auto kByLength = [] {
+    std::array<std::vector<std::string_view>, 12> lists;
+    for (std::string_view reserved : kReserved) lists[reserved.size()].push_back(reserved);
+    return lists;
+  }();
+  if (word.size() >= kByLength.size()) return false;
+  const std::vector<std::string_view>& words = kByLength[word.size()];
+  return std::any_of(words.begin(), words.end(),
+                     [&](std::string_view reserved) { return NamesEqualIgnoringCase(word, reserved); });
+}
 
 std::string Identifier(std::string_view name) {
   std::string text;

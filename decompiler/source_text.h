@@ -42,6 +42,8 @@ inline std::string Concat(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
+// Whether `word`, in any letter case, is one of NewtonScript's reserved words.
+bool IsReservedWord(std::string_view word);
 // A name as NewtonScript writes it: as it is where it is a plain identifier
 // and no reserved word, else between vertical bars.
 std::string Identifier(std::string_view name);

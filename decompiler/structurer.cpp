@@ -311,6 +311,7 @@ bool Structurer::Simple(int32_t i, Block& /*out*/, Stack& stack) {
     }
     case Op::kGetPath:
       node = syntax.New(Kind::kGetPath, take(2));
+      node->flag = ins.b == 0;
       break;
     case Op::kSetPath:
       node = syntax.New(Kind::kSetPath, take(3));
@@ -349,6 +350,7 @@ bool Structurer::Simple(int32_t i, Block& /*out*/, Stack& stack) {
         return Fail("set-lex-scope at pc %u takes no function literal", ins.pc);
       }
       node = function;
+      node->flag = true;  // a closure
       break;
     }
     default:
@@ -639,6 +641,8 @@ bool Structurer::For(int32_t i, int32_t q, Region region, Block& out, Stack& sta
   if (!ok) return false;
   Node* loop = syntax.New(Kind::kFor, {fromStatement->kids[0], toStatement->kids[0], byAssignment->kids[0]});
   loop->variable = counter;
+  loop->hidden[0] = limit;
+  loop->hidden[1] = step;
   Mark(counter, Role::kLoop);
   Mark(limit, Role::kHidden);
   Mark(step, Role::kHidden);
@@ -707,6 +711,8 @@ bool Structurer::Foreach(int32_t& i, int32_t q, Region region, Block& out, Stack
   Use(i), Use(test), Use(test + 1), Use(q);
   Node* loop = syntax.New(Kind::kForeach, {made->kids[0]->kids[0]});
   loop->flag = collect;
+  loop->hidden[0] = iterator;
+  if (collect) loop->hidden[1] = index, loop->hidden[2] = result;
   loop->word = deeply->word == Ref::kTrue;
   // A break lands after the loop's value: on the release of the iterator, or
   // on the landing that makes its value the result.

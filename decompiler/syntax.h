@@ -88,6 +88,7 @@ enum class Kind : uint8_t {
   kReturn,       // return kids[0]
   kBreak,        // break kids[0]
   kUnreachable,  // text: the disassembly of code that no path reaches
+  kNumber,       // `word`: an integer wider than a Ref holds, known when compiling (a date)
 };
 
 struct Node {
@@ -100,8 +101,11 @@ struct Node {
   uint32_t index = 0;
   Variable variable;
   Variable key;           // foreach's key, where `hasKey`
+  // The variables a loop keeps for itself: for's limit and step; foreach's
+  // iterator and, for `collect`, its index and result.
+  Variable hidden[3];
   bool hasKey = false;
-  bool flag = false;      // if-defined send; deeply; collect; set-path's value used
+  bool flag = false;      // if-defined send; collect; set-path's value used; a closure
   Kids kids;
   std::vector<Block> blocks;
   std::vector<uint32_t> handlers;  // try: the exception symbols' literals

@@ -93,6 +93,8 @@ void ValueSource::Value(const PrintedValue& value, SourceText& out, int depth, c
 
 ValueSource::ValueSource(const PrintedTree& tree) : tree(tree) {}
 
+void ValueSource::Immediate(uint32_t word, SourceText& out, int depth) { Value(ImmediateValue(word), out, depth); }
+
 void ValueSource::BeginFunction(const PrintedValue& frame) {
   places.try_emplace(frame.object, Hex(frame.offset));
   outermost = frame.offset;

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "decompiler/literal_writer.h"
 #include "objects/tree_printer.h"
 
 class Decompiler;
@@ -20,16 +21,20 @@ class SourceText;
 // place: its path in the tree, or the offset of a function's literal. So
 // however many functions share a literal, the text stays in proportion to
 // the package.
-class ValueSource {
+class ValueSource : public LiteralWriter {
  public:
   explicit ValueSource(const PrintedTree& tree);
-  ~ValueSource();
+  ~ValueSource() override;
 
   // `value` in expression form; `frame` is the frame whose slot it is.
   void Value(const PrintedValue& value, SourceText& out, int depth, const void* frame = nullptr);
   // A literal of a function: quoted ('[...], '{...}, 'sym) where all of it
   // can be.
   void Literal(const PrintedValue& value, SourceText& out, int depth);
+  void Literal(const PrintedValue& value, SourceText& out, int depth, bool /*closure*/) override {
+    Literal(value, out, depth);
+  }
+  void Immediate(uint32_t word, SourceText& out, int depth) override;
   // The path to the values written next, for the comments that name where a
   // shared value was written.
   void SetPlace(std::string place) { path = std::move(place); }

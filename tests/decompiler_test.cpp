@@ -66,7 +66,7 @@ const Case kCases[] = {
         push 'Array; make-array 4; return)"}}},
     {"paths", {{"f", kAbcd, {}, R"(
         get-var 3; push 'b; get-path 1
-        get-var 3; push 'b; get-path 1; push 'c; get-path 1
+        get-var 3; push path:b,c; get-path 1
         get-var 3; get-var 4; get-path 1
         get-var 3; get-var 4; freq-func aref
         get-var 3; push 'b; freq-func has-path
@@ -74,7 +74,7 @@ const Case kCases[] = {
         push 'Array; make-array 6; return)"}}},
     {"assignments", {{"f", kAbcd, {"x"}, R"(
         get-var 3; push 'b; get-var 5; set-path 0
-        get-var 3; push 'b; get-path 1; push 'c; get-var 6; set-path 0
+        get-var 3; push path:b,c; get-var 6; set-path 0
         get-var 3; get-var 4; get-var 5; freq-func set-aref; pop
         get-var 3; set-var 7
         get-var 4; push-constant 1; freq-func add; find-and-set-var 'global

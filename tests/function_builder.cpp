@@ -172,6 +172,11 @@ class Assembler {
       return objects.New({"", 0x40, {objects.Sym("real")}, bytes});
     }
     if (text.rfind("map:", 0) == 0) return objects.Map(Split(text.substr(4), ','), 2);
+    if (text.rfind("path:", 0) == 0) {
+      Obj path{"", 0x41, {objects.Sym("pathExpr")}, ""};
+      for (const std::string& step : Split(text.substr(5), ',')) path.refs.push_back(objects.Sym(step));
+      return objects.New(path);
+    }
     if (text.rfind("array:", 0) == 0) {
       Obj array{"", 0x41, {objects.Sym("Array")}, ""};
       for (const std::string& item : Split(text.substr(6), ',')) array.refs.push_back(static_cast<uint32_t>(std::stoi(item) << 2));

@@ -1,0 +1,134 @@
+#include "compiler/objects.h"
+
+#include <cstring>
+
+#include "objects/symbol.h"
+#include "packaging/big_endian.h"
+
+namespace compiler {
+
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+Object* Objects::New(Object::Kind kind) {
+  Object& object = objects.emplace_back();
+  object.kind = kind;
+  return &object;
+}
+
+Object* Objects::Symbol(std::string_view name) {
+  auto [found, fresh] = symbols.try_emplace(std::string(name), nullptr);
+  if (fresh) {
+    found->second = New(Object::kSymbol);
+    found->second->name = name;
+  }
+  return found->second;
+}
+
+Object* Objects::Binary(std::string bytes, Value cls) {
+  Object* object = New(Object::kBinary);
+  object->bytes = std::move(bytes);
+  object->cls = cls;
+  return object;
+}
+
+Object* Objects::Array(std::vector<Value> elements, Value cls) {
+  Object* object = New(Object::kArray);
+  object->values = std::move(elements);
+  object->cls = cls;
+  return object;
+}
+
+Object* Objects::Frame(std::vector<Object*> names, std::vector<Value> values, MapRule rule) {
+  Object* object = New(Object::kFrame);
+  object->names = std::move(names);
+  object->values = std::move(values);
+  object->rule = rule;
+  return object;
+}
+
+Object* Objects::Map(const std::vector<Object*>& names, int32_t flags, Value supermap) {
+  std::vector<Value> elements = {supermap};
+  for (Object* name : names) elements.push_back(Value::Of(name));
+  return Array(std::move(elements), Value::Integer(flags));
+}
+
+Object* Objects::String(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  bytes.append(2, '\0');
+  return Binary(std::move(bytes), Value::Of(Symbol("string")));
+}
+
+Object* Objects::Real(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  std::string bytes(8, '\0');
+  StoreBig32(reinterpret_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bits >> 32));
+  StoreBig32(reinterpret_cast<uint8_t*>(bytes.data()) + 4, static_cast<uint32_t>(bits));
+  return Binary(std::move(bytes), Value::Of(Symbol("real")));
+}
+
+bool IsMap(const Object& object) {
+  return object.kind == Object::kArray && !object.cls.IsObject() && (object.cls.word & 3) == 0;
+}
+
+PrintedValue ObjectTree::Printed(const Value& value) {
+  if (!value.object) {
+    uint32_t word = value.word;
+    PrintedValue::Kind kind = (word & 3) == 0                  ? PrintedValue::kInteger
+                              : (word & 3) == 3                ? PrintedValue::kMagicPointer
+                              : (word & 0xFFF0000F) == 0x6     ? PrintedValue::kCharacter
+                                                               : PrintedValue::kImmediate;
+    return {kind, word};
+  }
+  switch (value.object->kind) {
+    case Object::kArray:
+      return {PrintedValue::kArray, 1, value.object};
+    case Object::kFrame:
+      return {PrintedValue::kFrame, 1, value.object};
+    default:
+      return {PrintedValue::kBinary, 1, value.object};
+  }
+}
+
+namespace {
+const Object& Of(const void* object) { return *static_cast<const Object*>(object); }
+}  // namespace
+
+int32_t ObjectTree::NumberOfElements(const void* array) const {
+  return static_cast<int32_t>(Of(array).values.size());
+}
+
+PrintedValue ObjectTree::Element(const void* array, int32_t index) const {
+  return Printed(Of(array).values[index]);
+}
+
+int32_t ObjectTree::NumberOfSlots(const void* frame) const { return static_cast<int32_t>(Of(frame).values.size()); }
+
+std::string_view ObjectTree::SlotName(const void* frame, int32_t index) const {
+  return Of(frame).names[index]->name;
+}
+
+PrintedValue ObjectTree::SlotValue(const void* frame, int32_t index) const {
+  return Printed(Of(frame).values[index]);
+}
+
+PrintedBinary ObjectTree::Binary(const void* binary) const {
+  const Object& object = Of(binary);
+  if (object.kind == Object::kSymbol) {
+    uint32_t hash = SymbolHash(object.name.c_str());
+    uint32_t reversed = (hash >> 24) | (hash >> 8 & 0xFF00) | (hash << 8 & 0xFF0000) | hash << 24;
+    return {true, object.name, reversed, {}, nullptr, 0};
+  }
+  std::string_view className;
+  if (object.cls.IsObject() && object.cls.object->kind == Object::kSymbol) className = object.cls.object->name;
+  return {false, {}, 0, className, reinterpret_cast<const uint8_t*>(object.bytes.data()), object.bytes.size()};
+}
+
+PrintedValue ObjectTree::ArrayClass(const void* array) const { return Printed(Of(array).cls); }
+
+}  // namespace compiler
