@@ -82,8 +82,10 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
   int32_t numArgs = nos1 ? arguments : generator.NumberOfLocals() << 16 | arguments;
 
   std::vector<std::string> slotNames = {"class", "instructions", "literals", "argFrame", "numArgs"};
+  Object* instructions = objects.Binary(generator.Code(), Value::Of(objects.Symbol("instructions")));
+  instructions->mergeable = true;
   std::vector<Value> values = {nos1 ? Value::Of(objects.Symbol("CodeBlock")) : Value::Word(Ref::kCodeBlockClass),
-                               Value::Of(objects.Binary(generator.Code(), Value::Of(objects.Symbol("instructions")))),
+                               Value::Of(instructions),
                                literals, argFrame, Value::Integer(numArgs)};
   FunctionOptions::Debug debug = options.debug != FunctionOptions::kPartDebug ? options.debug
                                  : rules.debug                                 ? FunctionOptions::kDebug

@@ -49,8 +49,8 @@ struct Object {
   Object* map = nullptr;
   MapRule rule = MapRule::kFrame;
   int32_t mapFlags = -1;
-  // kArray: a map that the part may merge with an equal one (a frame
-  // constructor's), by the part's rule.
+  // A map that the part may merge with an equal one (a frame constructor's),
+  // or instructions, by the part's rules.
   bool mergeable = false;
 };
 

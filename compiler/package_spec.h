@@ -21,6 +21,7 @@ struct PartRules {
   int32_t functionMapFlags = 0;
   bool sharedFunctionMaps = true;  // the functions of a part share a map for each list of slots
   int32_t argFrameMapFlags = 2;
+  bool mergeInstructions = false;  // equal instructions are one object
   // Spellings of symbols the part holds that the source does not write
   // (`String` where strings made here are of class `string`).
   std::vector<std::string> spellings;

@@ -394,9 +394,13 @@ Node* Parser::WithOptions(Position at) {
       } else {
         known = false;
       }
+    } else if (NamesEqualIgnoringCase(name, "asFunction") && (map || (object && object->kind == Object::kFrame))) {
+      (map ? map : object)->rule = value.IsNil() ? MapRule::kFrame : MapRule::kFunction;
     } else if (NamesEqualIgnoringCase(name, "nilSafe") && target->kind == Kind::kGetPath) {
       target->flag = !value.IsNil();
-    } else if (NamesEqualIgnoringCase(name, "closure") && target->kind == Kind::kFunction) {
+    } else if (NamesEqualIgnoringCase(name, "closure") && object && object->kind == Object::kFrame) {
+      // A function, or a native one, bound to the scope of the code that pushes it.
+      target->kind = Kind::kFunction;
       target->flag = !value.IsNil();
     } else if (NamesEqualIgnoringCase(name, "class") && object &&
                (object->kind == Object::kArray || object->kind == Object::kBinary)) {

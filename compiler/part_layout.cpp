@@ -50,6 +50,7 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   symbols.clear();
   spellings.clear();
   maps.clear();
+  instructions.clear();
   for (const std::string& spelling : spec.rules.spellings) spellings[FoldedName(spelling)] = spelling;
   // The root array: 16 bytes, its class NIL and its one element the value.
   Allocate(nullptr, 16);
@@ -75,7 +76,14 @@ void PackageLayout::Place(const Value& value) {
       return false;
     }
     if (where.count(object)) return false;
-    if (object->mergeable && rules->mergeMaps) {
+    if (object->mergeable && object->kind == Object::kBinary && rules->mergeInstructions) {
+      auto [found, fresh] = instructions.try_emplace(object->bytes, object);
+      if (!fresh) {
+        same[object] = found->second;
+        return false;
+      }
+    }
+    if (object->mergeable && object->kind == Object::kArray && rules->mergeMaps) {
       std::vector<std::string> names;
       for (size_t k = 1; k < object->values.size(); ++k) {
         names.push_back(object->values[k].object ? FoldedName(object->values[k].object->name) : std::string());

@@ -122,7 +122,7 @@ Value Program::Frame(Node* node, FunctionScope& scope) {
   for (size_t k = 1; k < map->values.size(); ++k) names.push_back(map->values[k].object);
   std::vector<Value> values;
   for (Node* kid : node->kids) values.push_back(Evaluate(kid, scope));
-  Object* frame = objects.Frame(std::move(names), std::move(values));
+  Object* frame = objects.Frame(std::move(names), std::move(values), map->rule);
   if (!map->mergeable) {
     frame->map = map;
   } else {
@@ -206,6 +206,7 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   fields.Number("functionMapFlags", rules.functionMapFlags);
   fields.Boolean("sharedFunctionMaps", rules.sharedFunctionMaps);
   fields.Number("argFrameMapFlags", rules.argFrameMapFlags);
+  fields.Boolean("mergeInstructions", rules.mergeInstructions);
   fields.Names("spellings", rules.spellings);
   fields.NoOthers();
   if (rules.alignment != 4 && rules.alignment != 8) {

@@ -31,6 +31,8 @@ class Decompiler {
   const FunctionFrame& Function() const { return function; }
   const PrintedTree& Tree() const { return tree; }
   const std::vector<Instruction>& Code() const { return code; }
+  // The statements recovered, for those who walk them.
+  const Block& Body() const { return body; }
   const std::vector<std::string>& Notes() const { return notes; }
   std::vector<std::string> ArgumentNames() const;
   // The locals the function's frame gives room for.

@@ -421,6 +421,19 @@ void FunctionPrinter::Stringer(const Node* node) {
 
 void FunctionPrinter::Constructor(const Node* node) {
   bool frame = node->kind == Kind::kMakeFrame;
+  std::string options = frame ? values.MapOptions(function.Function().literals[node->index]) : std::string();
+  if (!options.empty()) {
+    out.Put("WithOptions(");
+    Elements(node);
+    out.Put(", " + options + ")");
+    return;
+  }
+  Elements(node);
+}
+
+// {a: x, b: y} or [x, y] and [cls: x, y].
+void FunctionPrinter::Elements(const Node* node) {
+  bool frame = node->kind == Kind::kMakeFrame;
   size_t first = frame ? 0 : 1;
   bool lines = false;
   for (size_t k = first; k < node->kids.size(); ++k) {

@@ -39,6 +39,7 @@ class FunctionPrinter {
   void Operator(const Node* node);
   void Stringer(const Node* node);
   void Constructor(const Node* node);
+  void Elements(const Node* node);
   void Control(const Node* node);
   void Foreach(const Node* node);
   void Try(const Node* node);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "objects/tree_printer.h"
 
@@ -22,4 +23,7 @@ class LiteralWriter {
   // Whether a literal is made anew where the source writes it (it is shared
   // with nothing), so that it can be written in place.
   virtual bool IsFresh(const PrintedValue& /*value*/) const { return true; }
+  // The options a frame constructor of this map needs beyond its slots (as
+  // "{map: map3}"), or none.
+  virtual std::string MapOptions(const PrintedValue& /*map*/) const { return {}; }
 };

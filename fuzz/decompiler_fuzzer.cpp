@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/reader_command.h"
+#include "reader/inspect.h"
 #include "tests/function_builder.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "media/picture.h"
 #include "media/wav.h"
-#include "reader/reader_command.h"
+#include "reader/inspect.h"
 #include "unpack/package_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/scratch_dir.h"
-#include "reader/reader_command.h"
+#include "reader/inspect.h"
 #include "tool/command_line.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -27,6 +27,10 @@ uint64_t HeapTree::Offset(const void* object) const {
   return static_cast<const uint8_t*>(object) - heap.File().At(0);
 }
 
+uint32_t HeapTree::RawWord(uint64_t at) const { return heap.File().Word(at); }
+
+uint8_t HeapTree::RawByte(uint64_t at) const { return heap.File().Byte(at); }
+
 PrintedValue HeapTree::Root(uint64_t offset) const {
   return {PrintedValue::kArray, static_cast<uint32_t>(offset + 1), heap.File().At(offset),
           static_cast<int64_t>(offset)};

@@ -33,6 +33,11 @@ class HeapTree : public PrintedTree {
   // letter case; none if it has none.
   std::optional<PrintedValue> FindSlot(const void* frame, std::string_view name) const;
   uint64_t Offset(const void* object) const;
+  // The file's word and byte at `at`, as they are.
+  uint32_t RawWord(uint64_t at) const;
+  uint8_t RawByte(uint64_t at) const;
+  // An object's size with its header, padding excluded.
+  uint32_t ObjectSize(const void* object) const { return heap.Size(Offset(object)); }
   const uint8_t* BinaryBytes(const void* binary, size_t& length) const;
   // The bitmap a binary holds, if it is one; a `cbits` takes its depth from
   // the `bitDepth` slot of its frame.

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "decompiler/source_text.h"
-#include "decompiler/value_source.h"
 #include "reader/directory.h"
 #include "reader/file_bytes.h"
 #include "reader/header_text.h"
@@ -104,25 +102,4 @@ void PrintReport(const Directory& directory, const FileBytes& file, const Heap& 
 void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out) {
   TreePrinter printer(tree, style, out, ListingLimit(heap.File()));
   for (const Heap::Root& root : heap.Roots()) printer.Print(tree.Root(root.offset), 0);
-}
-
-void PrintSource(const Heap& heap, HeapTree& tree, FILE* out) {
-  std::string text = SourceOf(heap, tree);
-  std::fwrite(text.data(), 1, text.size(), out);
-}
-
-std::string SourceOf(const Heap& heap, HeapTree& tree) {
-  SourceText text(ListingLimit(heap.File()));
-  ValueSource values(tree);
-  const char* separator = "";
-  for (const Heap::Root& root : heap.Roots()) {
-    text.Put(separator);
-    text.Put("// part " + std::to_string(root.part));
-    text.NewLine();
-    values.SetPlace("part " + std::to_string(root.part));
-    values.Value(tree.Root(root.offset), text, 0);
-    separator = ";\n\n";
-  }
-  text.NewLine();
-  return std::move(text).Text();
 }

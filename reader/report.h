@@ -19,10 +19,5 @@ void PrintReport(const Directory& directory, const FileBytes& file, const Heap& 
 // Only the object trees, one after another.
 void PrintTrees(const Heap& heap, HeapTree& tree, PrintStyle style, FILE* out);
 
-// Every NewtonScript part's top-level value as NewtonScript source, the
-// parts separated so that the whole parses as one piece.
-void PrintSource(const Heap& heap, HeapTree& tree, FILE* out);
-std::string SourceOf(const Heap& heap, HeapTree& tree);
-
 // The most output a package's listing may take, in bytes.
 uint64_t ListingLimit(const FileBytes& file);

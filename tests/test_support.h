@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/reader_command.h"
+#include "reader/inspect.h"
 
 // The regular expression that matches exactly the assertion report for a
 // failed check, for EXPECT_EXIT.

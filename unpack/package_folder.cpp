@@ -8,6 +8,7 @@
 #include "reader/json_writer.h"
 #include "reader/laid_out.h"
 #include "reader/report.h"
+#include "source/package_program.h"
 
 namespace {
 const char kIndexHeader[] = "file\tpath\tclass\toffset\tformat\tnote\n";
@@ -52,7 +53,7 @@ PackageFolder::PackageFolder(const char* name, FileBytes bytes, FILE* err)
   WriteJson(name, package->directory, package->file, heap, printed, found, UINT64_MAX, true, json);
   HeapTree source(heap);
   files.insert(files.begin(), {Made("package.json", "json", IndentedJson(json.Text())),
-                               Made("package.ns", "ns", SourceOf(heap, source)),
+                               Made("package.ns", "ns", PackageProgram(package->directory, package->file, heap, source)),
                                Made("index.tsv", "tsv", std::move(index))});
 }
 

@@ -13,9 +13,9 @@
 
 #include "media/checksums.h"
 #include "reader/json_writer.h"
-#include "reader/reader_command.h"
+#include "reader/inspect.h"
 #include "unpack/package_folder.h"
-#include "unpack/unpack_command.h"
+#include "unpack/unpack_folders.h"
 #include "unpack/zip.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "unpack/unpack_command.h"
+#include "unpack/unpack_folders.h"
 
 #include <cstring>
 #include <filesystem>

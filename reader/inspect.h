@@ -4,18 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-// The whole run of pkginspect:
-//   pkginspect [--tree | --json | --source] PACKAGE...
-//   pkginspect --extract PATH OUTPUT PACKAGE  (an OUTPUT of - is standard output)
-//   pkginspect --unpack DIR [--force] PACKAGE...
-//   pkginspect --help | --version
-// Returns the exit status, the worst of the packages': 0 when a package has
-// no fault (and, with --extract, the bytes were written), 1 when faults were
-// found or the extraction failed, 2 for wrong arguments or a package that
-// cannot be read.
-int RunInspect(int argc, char** argv);
-
-// The run once a package's bytes are in memory: the report, the trees, the
+// pkginspect's run once a package's bytes are in memory: the report, the trees, the
 // JSON or the extraction go to `out`, faults and failures to `err`.
 enum class InspectMode { kReport, kTree, kJson, kSource, kExtract, kUnpack };
 struct InspectRequest {

@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "reader/reader_command.h"
+#include "commands/inspect_command.h"
 
 int main(int argc, char** argv) {
   // A report can be long: into a file or a pipe it goes in large writes.

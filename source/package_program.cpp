@@ -1,0 +1,216 @@
+#include "source/package_program.h"
+
+#include <map>
+#include <set>
+
+#include "compiler/compile.h"
+#include "decompiler/source_text.h"
+#include "objects/errors.h"
+#include "objects/text.h"
+#include "reader/directory.h"
+#include "reader/faults.h"
+#include "reader/file_bytes.h"
+#include "reader/heap.h"
+#include "reader/header_text.h"
+#include "reader/heap_tree.h"
+#include "reader/laid_out.h"
+#include "source/part_plan.h"
+#include "source/rebuild_check.h"
+#include "source/written_values.h"
+
+namespace {
+
+const int kMostRounds = 3;
+
+std::string Hex(uint32_t value) { return Format("0x%08X", value); }
+
+// 8-bit text as a string literal, a character for each byte.
+std::string Latin1Literal(const uint8_t* bytes, size_t length) {
+  std::string units;
+  for (size_t k = 0; k < length; ++k) units += {'\0', static_cast<char>(bytes[k])};
+  units.append(2, '\0');
+  return StringLiteral(reinterpret_cast<const uint8_t*>(units.data()), units.size());
+}
+
+// Four characters where they are printable, else the number.
+std::string Code(uint32_t value) {
+  uint8_t bytes[4] = {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
+                      static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+  for (uint8_t byte : bytes) {
+    if (byte < 0x20 || byte > 0x7E || byte == '"' || byte == '\\') return Hex(value);
+  }
+  return Latin1Literal(bytes, 4);
+}
+
+std::string Bytes(const uint8_t* bytes, size_t length) {
+  return Concat({"MakeBinaryFromHex(\"", HexText(bytes, length), "\", nil)"});
+}
+
+class Writer {
+ public:
+  Writer(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree)
+      : directory(directory), file(file), heap(heap), tree(tree) {}
+  std::string Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources);
+
+ private:
+  void Header(SourceText& out);
+  void Part(const PartEntry& part, SourceText& out, const std::set<int64_t>& raw, const std::set<int64_t>& maps,
+            std::set<int64_t>& sources);
+  std::string Settings(const PartEntry& part, const PartPlan::Rules* rules) const;
+  std::string Text(const InfoRef& ref, bool utf16) const;
+
+  const Directory& directory;
+  const FileBytes& file;
+  const Heap& heap;
+  HeapTree& tree;
+  std::unordered_set<std::string> names;
+  // The info data, as the compiler lays it out: the copyright, the name, the
+  // bytes between, the parts' infos, the bytes after.
+  size_t infoEnd = 0;
+};
+
+std::string Writer::Text(const InfoRef& ref, bool utf16) const {
+  const uint8_t* bytes = file.At(directory.infoStart + ref.offset);
+  return utf16 ? StringLiteral(bytes, ref.length) : Latin1Literal(bytes, ref.length);
+}
+
+void Writer::Header(SourceText& out) {
+  std::vector<std::string> fields = {"signature: " + Latin1Literal(reinterpret_cast<const uint8_t*>(directory.signature.data()),
+                                                                  directory.signature.size())};
+  if (directory.type != 0x78787878) fields.push_back("type: " + Code(directory.type));
+  if (directory.flags) fields.push_back("flags: " + Hex(directory.flags));
+  if (directory.version != 1) fields.push_back("version: " + std::to_string(directory.version));
+  if (directory.copyright.length && directory.copyright.inside) fields.push_back("copyright: " + Text(directory.copyright, true));
+  if (directory.name.inside) fields.push_back("name: " + Text(directory.name, true));
+  fields.push_back("creationDate: " + Hex(directory.date) + " /* " + DateText(directory.date) + " */");
+  if (uint32_t modified = file.Word(0x24)) fields.push_back("modificationDate: " + Hex(modified));
+  if (uint32_t reserved = file.Word(0x28)) fields.push_back("reserved: " + Hex(reserved));
+  // The info data the strings and the parts' infos leave.
+  size_t at = directory.copyright.length ? directory.copyright.offset + directory.copyright.length : 0;
+  at = std::max<size_t>(at, directory.name.offset + directory.name.length);
+  size_t firstInfo = SIZE_MAX, lastInfo = at;
+  for (const PartEntry& part : directory.parts) {
+    if (!part.info.length) continue;
+    firstInfo = std::min<size_t>(firstInfo, part.info.offset);
+    lastInfo = std::max<size_t>(lastInfo, part.info.offset + part.info.length);
+  }
+  size_t infoSize = directory.directorySize > directory.infoStart ? directory.directorySize - directory.infoStart : 0;
+  const uint8_t* info = file.At(directory.infoStart);
+  if (firstInfo != SIZE_MAX && firstInfo > at) fields.push_back("infoGap: " + Bytes(info + at, firstInfo - at));
+  if (infoSize >= lastInfo) fields.push_back("infoTail: " + Bytes(info + lastInfo, infoSize - lastInfo));
+  if (directory.relocation) {
+    fields.push_back("relocation: " + Bytes(file.At(directory.directorySize), directory.relocation->size));
+  }
+  out.Put("Package({");
+  out.Indent();
+  for (size_t k = 0; k < fields.size(); ++k) {
+    out.NewLine();
+    out.Put(fields[k] + (k + 1 < fields.size() ? "," : ""));
+  }
+  out.Outdent();
+  out.NewLine();
+  out.Put("});");
+  out.NewLine();
+}
+
+std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules) const {
+  std::vector<std::string> fields = {"type: " + Code(part.type), "flags: " + Hex(part.flags)};
+  if (part.info.length && part.info.inside) fields.push_back("info: " + Text(part.info, false));
+  if (uint32_t unused = file.Word(part.at + 0x10)) fields.push_back("unused1: " + Hex(unused));
+  if (uint32_t unused = file.Word(part.at + 0x1C)) fields.push_back("unused2: " + Hex(unused));
+  if (!rules) {
+    if ((part.flags & kPartKindMask) == kNewtonScriptKind && !(part.flags & kCompressedFlag)) fields.push_back("asBytes: true");
+  } else {
+    if (rules->alignment != 4) fields.push_back("alignment: " + std::to_string(rules->alignment));
+    if (rules->padding != 0xBF) fields.push_back(Format("padding: 0x%02X", rules->padding));
+    if (rules->mapFlags) fields.push_back("mapFlags: " + std::to_string(rules->mapFlags));
+    if (rules->mergeMaps) fields.push_back("mergeMaps: true");
+    if (rules->nos1) fields.push_back("functions: 'CodeBlock");
+    if (rules->debug) fields.push_back("debugInfo: true");
+    if (rules->functionMapFlags) fields.push_back("functionMapFlags: " + std::to_string(rules->functionMapFlags));
+    if (!rules->sharedFunctionMaps) fields.push_back("sharedFunctionMaps: nil");
+    if (rules->argFrameMapFlags != 2) fields.push_back("argFrameMapFlags: " + std::to_string(rules->argFrameMapFlags));
+    if (rules->mergeInstructions) fields.push_back("mergeInstructions: true");
+    if (!rules->spellings.empty()) {
+      std::string list;
+      for (const std::string& spelling : rules->spellings) list += (list.empty() ? "" : ", ") + Identifier(spelling);
+      fields.push_back("spellings: '[" + list + "]");
+    }
+  }
+  std::string text = "{";
+  for (size_t k = 0; k < fields.size(); ++k) text += (k ? ", " : "") + fields[k];
+  return text + "}";
+}
+
+void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t>& raw,
+                  const std::set<int64_t>& maps, std::set<int64_t>& sources) {
+  out.NewLine();
+  out.Put("// part " + std::to_string(part.number));
+  out.NewLine();
+  const Heap::Root* root = nullptr;
+  for (const Heap::Root& each : heap.Roots()) {
+    if (each.part == part.number) root = &each;
+  }
+  if (!root) {
+    out.Put("Part(" + Settings(part, nullptr) + ", ");
+    out.Put(part.inFile ? Bytes(file.At(part.start), part.size) : "MakeBinaryFromHex(\"\", nil)");
+    out.Put(");");
+    out.NewLine();
+    return;
+  }
+  PrintedValue top = tree.Element(tree.Root(root->offset).object, 0);
+  PartPlan plan(tree, top, root->offset, raw, maps, names);
+  for (const auto& [frame, function] : plan.Sources()) sources.insert(static_cast<int64_t>(tree.Offset(frame)));
+  ExactWriter values(tree, plan);
+  for (const auto& [name, map] : plan.NamedMaps()) {
+    out.Put("constant " + name + " := ");
+    values.Map(map, out);
+    out.Put(";");
+    out.NewLine();
+  }
+  for (const PrintedValue& constant : plan.Constants()) {
+    out.Put("constant " + plan.ConstantName(constant.object) + " := ");
+    values.Definition(constant, out);
+    out.Put(";");
+    out.NewLine();
+  }
+  out.Put("Part(" + Settings(part, &plan.GetRules()) + ",");
+  out.Indent();
+  out.NewLine();
+  values.Value(top, out, 0);
+  out.Outdent();
+  out.Put(");");
+  out.NewLine();
+}
+
+std::string Writer::Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources) {
+  SourceText out;
+  names.clear();
+  out.Put("// NewtonScript from which pkgcompile builds the package again.");
+  out.NewLine();
+  Header(out);
+  for (const PartEntry& part : directory.parts) Part(part, out, raw, maps, sources);
+  return std::move(out).Text();
+}
+
+}  // namespace
+
+std::string PackageProgram(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree) {
+  Writer writer(directory, file, heap, tree);
+  std::set<int64_t> raw, maps;
+  std::string text;
+  for (int round = 0; round < kMostRounds; ++round) {
+    std::set<int64_t> sources;
+    text = writer.Program(raw, maps, sources);
+    Compiled compiled = CompileSource(text);
+    if (!compiled.error.empty()) break;
+    Faults none("", nullptr);
+    LaidOut rebuilt(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), none);
+    RebuildFaults faults = CompareRebuilt(heap, rebuilt.heap, sources);
+    size_t before = raw.size() + maps.size();
+    raw.insert(faults.functions.begin(), faults.functions.end());
+    maps.insert(faults.maps.begin(), faults.maps.end());
+    if (raw.size() + maps.size() == before) break;
+  }
+  return text;
+}

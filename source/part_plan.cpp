@@ -1,0 +1,163 @@
+#include "source/part_plan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "decompiler/function_frame.h"
+#include "objects/ref.h"
+#include "objects/symbol.h"
+#include "packaging/big_endian.h"
+#include "reader/heap_tree.h"
+
+namespace {
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+bool IsObject(const PrintedValue& value) {
+  return value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame ||
+         value.kind == PrintedValue::kBinary;
+}
+}  // namespace
+
+PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const std::set<int64_t>& raw,
+                   const std::set<int64_t>& explicitMaps, std::unordered_set<std::string>& names)
+    : tree(tree), names(names) {
+  Discover(root, raw);
+  ChooseRules(rootArray);
+  ChooseMaps(explicitMaps);
+  ChooseConstants(root);
+}
+
+void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) {
+  std::vector<PrintedValue> work = {root};
+  while (!work.empty()) {
+    PrintedValue value = work.back();
+    work.pop_back();
+    if (!IsObject(value)) continue;
+    if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) continue;
+    if (++refs[value.object] > 1) continue;
+    objects.push_back(value);
+    if (value.kind == PrintedValue::kFrame && IsFunctionFrame(tree, value) && !raw.count(value.offset)) {
+      auto function = std::make_unique<Decompiler>(tree);
+      function->Read(value);
+      if (function->IsRecovered()) {
+        functions.push_back(value);
+        PrintedValue map = tree.Value(static_cast<uint64_t>(value.offset) + 8);
+        mapOf[value.object] = map;
+        ++users[map.object].sources;
+        mapUsers[map.object].push_back(value);
+        Sites(*function, value, work);
+        sources[value.object] = std::move(function);
+        continue;
+      }
+    }
+    Visit(value, work);
+  }
+}
+
+// A frame's map and slots, an array's class and elements, a binary's class.
+void PartPlan::Visit(const PrintedValue& value, std::vector<PrintedValue>& work) {
+  std::vector<PrintedValue> children;
+  if (value.kind == PrintedValue::kFrame) {
+    PrintedValue map = tree.Value(static_cast<uint64_t>(value.offset) + 8);
+    mapOf[value.object] = map;
+    bool function = IsFunctionFrame(tree, value);
+    if (function) functions.push_back(value);
+    Users& use = users[map.object];
+    ++(function || IsNativeFunctionFrame(tree, value) ? use.others : use.frames);
+    mapUsers[map.object].push_back(value);
+    for (int32_t k = 0; k < tree.NumberOfSlots(value.object); ++k) children.push_back(tree.SlotValue(value.object, k));
+  } else {
+    children.push_back(tree.ArrayClass(value.object));
+    if (value.kind == PrintedValue::kArray) {
+      for (int32_t k = 0; k < tree.NumberOfElements(value.object); ++k) children.push_back(tree.Element(value.object, k));
+    }
+  }
+  for (auto child = children.rbegin(); child != children.rend(); ++child) work.push_back(*child);
+}
+
+// The objects a function's code pushes, once for each place it pushes them;
+// its frame constructors' maps; the literals it holds and does not use.
+void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work) {
+  const FunctionFrame& frame = function.Function();
+  std::vector<bool> used(frame.literals.size());
+  for (const Instruction& ins : function.Code()) {
+    if (ins.op == Op::kPush || ins.op == Op::kFindVar || ins.op == Op::kFindAndSetVar) {
+      if (ins.b < used.size()) used[ins.b] = true;
+    }
+  }
+  std::vector<const Node*> nodes(function.Body().begin(), function.Body().end());
+  std::vector<PrintedValue> pushed;
+  while (!nodes.empty()) {
+    const Node* node = nodes.back();
+    nodes.pop_back();
+    if (!node) continue;
+    if ((node->kind == Kind::kLiteral || node->kind == Kind::kFunction) && node->index < frame.literals.size()) {
+      const PrintedValue& literal = frame.literals[node->index];
+      if (IsObject(literal)) {
+        inCode.insert(literal.object);
+        (node->flag ? closures : plainPushes).insert(literal.object);
+        pushed.push_back(literal);
+      }
+    } else if (node->kind == Kind::kMakeFrame && node->index < frame.literals.size()) {
+      const PrintedValue& map = frame.literals[node->index];
+      ++users[map.object].sites;
+      mapUsers[map.object].push_back(map);
+    }
+    for (const Node* kid : node->kids) nodes.push_back(kid);
+    for (const Block& block : node->blocks) nodes.insert(nodes.end(), block.begin(), block.end());
+  }
+  for (size_t k = 0; k < frame.literals.size(); ++k) {
+    if (!used[k]) pushed.push_back(frame.literals[k]);
+  }
+  for (auto value = pushed.rbegin(); value != pushed.rend(); ++value) work.push_back(*value);
+  // An argFrame the code generator makes: its map as the rules give it.
+  // An argFrame the code generator makes: its map as the rules give it, its
+  // first slots as its options give them.
+  if (std::optional<PrintedValue> argFrame = tree.FindSlot(self.object, "argFrame");
+      argFrame && argFrame->kind == PrintedValue::kFrame) {
+    PrintedValue map = tree.Value(static_cast<uint64_t>(argFrame->offset) + 8);
+    ++users[map.object].argFrames;
+    for (int32_t k = std::min(tree.NumberOfSlots(argFrame->object), 3); k-- > 0;) {
+      work.push_back(tree.SlotValue(argFrame->object, k));
+    }
+  }
+}
+
+int32_t PartPlan::MapFlags(const PrintedValue& map) const {
+  if (map.kind != PrintedValue::kArray) return -1;
+  PrintedValue cls = tree.ArrayClass(map.object);
+  return cls.kind == PrintedValue::kInteger ? static_cast<int32_t>(cls.word) >> 2 : -1;
+}
+
+bool PartPlan::HasSupermap(const PrintedValue& map) const {
+  return map.kind == PrintedValue::kArray && tree.NumberOfElements(map.object) > 0 &&
+         !(tree.Element(map.object, 0).kind == PrintedValue::kImmediate && tree.Element(map.object, 0).word == Ref::kNil);
+}
+
+const Decompiler* PartPlan::Source(const void* frame) const {
+  auto found = sources.find(frame);
+  return found == sources.end() ? nullptr : found->second.get();
+}
+
+const std::string& PartPlan::ConstantName(const void* object) const {
+  static const std::string kNone;
+  auto found = constantNames.find(object);
+  return found == constantNames.end() ? kNone : found->second;
+}
+
+PartPlan::MapChoice PartPlan::ChoiceOf(const PrintedValue& value) const {
+  auto found = choices.find(value.object);
+  return found == choices.end() ? MapChoice{} : found->second;
+}
+
+std::string PartPlan::FreshName(const char* stem, int& counter) {
+  while (true) {
+    std::string name = stem + std::to_string(++counter);
+    if (names.insert(Folded(name)).second) return name;
+  }
+}

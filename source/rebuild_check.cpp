@@ -1,0 +1,104 @@
+#include "source/rebuild_check.h"
+
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "objects/errors.h"
+#include "reader/file_bytes.h"
+#include "reader/heap.h"
+
+namespace {
+
+struct Step {
+  uint32_t a, b;       // the two Ref words
+  int64_t owner;       // the function written as source that holds them, or -1
+  int64_t mapOf;       // the frame whose map they are, or -1
+};
+
+class Walk {
+ public:
+  Walk(const Heap& a, const Heap& b, const std::set<int64_t>& sources) : a(a), b(b), sources(sources) {}
+
+  void Compare(uint32_t wordA, uint32_t wordB) {
+    work.push_back({wordA, wordB, -1, -1});
+    while (!work.empty()) {
+      Step step = work.back();
+      work.pop_back();
+      One(step);
+    }
+  }
+  RebuildFaults faults;
+
+ private:
+  void Fault(const Step& step, const char* what) {
+    if (step.mapOf >= 0) {
+      faults.maps.insert(step.mapOf);
+    } else if (step.owner >= 0) {
+      faults.functions.insert(step.owner);
+    } else if (faults.other.empty()) {
+      faults.other = Format("%s: 0x%08x against 0x%08x", what, step.a, step.b);
+    }
+  }
+
+  void One(const Step& step) {
+    if ((step.a & 3) != 1 || (step.b & 3) != 1) {
+      if (step.a != step.b) Fault(step, "a value differs");
+      return;
+    }
+    uint64_t x = step.a - 1, y = step.b - 1;
+    if (a.Resolve(step.a).fault != Heap::Fault::kNone || b.Resolve(step.b).fault != Heap::Fault::kNone) {
+      return Fault(step, "a pointer leads nowhere");
+    }
+    bool symbolA = a.IsSymbol(x), symbolB = b.IsSymbol(y);
+    if (symbolA || symbolB) {
+      if (!symbolA || !symbolB || a.SymbolName(x) != b.SymbolName(y)) Fault(step, "a symbol differs");
+      return;
+    }
+    auto [pair, fresh] = pairs.try_emplace(x, y);
+    auto [back, freshBack] = backs.try_emplace(y, x);
+    if (!fresh || !freshBack) {
+      if (pair->second != y || back->second != x) Fault(step, "an object is shared in one and not the other");
+      return;
+    }
+    uint8_t kind = a.Flags(x);
+    uint32_t size = a.Size(x);
+    if (kind != b.Flags(y) || size != b.Size(y)) return Fault(step, "an object differs in kind or size");
+    const FileBytes& fileA = a.File();
+    const FileBytes& fileB = b.File();
+    int64_t owner = kind == Heap::kFrame && sources.count(static_cast<int64_t>(x)) ? static_cast<int64_t>(x) : step.owner;
+    if (kind == Heap::kBinary) {
+      if (std::memcmp(fileA.At(x + 12), fileB.At(y + 12), size - 12) != 0) return Fault(step, "a binary's bytes differ");
+      work.push_back({fileA.Word(x + 8), fileB.Word(y + 8), step.owner, -1});
+      return;
+    }
+    for (uint32_t k = a.NumberOfRefs(x); k-- > 0;) {
+      work.push_back({fileA.Word(x + 12 + 4 * k), fileB.Word(y + 12 + 4 * k), owner, -1});
+    }
+    // A frame's map is its own: a difference there is in how the map is made.
+    int64_t mapOf = kind == Heap::kFrame ? static_cast<int64_t>(x) : step.mapOf;
+    work.push_back({fileA.Word(x + 8), fileB.Word(y + 8), owner, mapOf});
+  }
+
+  const Heap& a;
+  const Heap& b;
+  const std::set<int64_t>& sources;
+  std::vector<Step> work;
+  std::unordered_map<uint64_t, uint64_t> pairs, backs;
+};
+
+}  // namespace
+
+RebuildFaults CompareRebuilt(const Heap& original, const Heap& rebuilt, const std::set<int64_t>& sources) {
+  Walk walk(original, rebuilt, sources);
+  const auto& rootsA = original.Roots();
+  const auto& rootsB = rebuilt.Roots();
+  if (rootsA.size() != rootsB.size()) {
+    walk.faults.other = "the parts differ";
+    return walk.faults;
+  }
+  for (size_t k = 0; k < rootsA.size(); ++k) {
+    walk.Compare(original.File().Word(rootsA[k].offset + 12), rebuilt.File().Word(rootsB[k].offset + 12));
+  }
+  return walk.faults;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+class Heap;
+
+// Where a package built again from its source differs from the package:
+// functions whose source did not make their frames again, frames whose maps
+// the part's rules did not make, and the first difference that neither
+// explains.
+struct RebuildFaults {
+  std::set<int64_t> functions;
+  std::set<int64_t> maps;
+  std::string other;
+  bool Any() const { return !functions.empty() || !maps.empty() || !other.empty(); }
+};
+
+// Walks the NewtonScript parts of both side by side from their roots: the
+// same values, one object for each object (so the same sharing), the same
+// maps. `sources` are the functions written as source, by offset.
+RebuildFaults CompareRebuilt(const Heap& original, const Heap& rebuilt, const std::set<int64_t>& sources);
