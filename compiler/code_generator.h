@@ -48,9 +48,9 @@ class CodeGenerator {
   void Expr(Node* node);
   void Stmt(Node* node);
   void Sequence(const Block& block, bool value);
-  void LoopBody(const Block& block);
+  void LoopBody(const Node* loop);
   void Arguments(const Kids& kids, size_t first);
-  void Condition(Node* node, std::vector<size_t>& whenFalse, bool whole);
+  void Condition(Node* node, std::vector<size_t>& whenFalse);
   void If(Node* node, bool value);
   void And(Node* node);
   void Or(Node* node);

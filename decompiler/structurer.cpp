@@ -396,7 +396,7 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
   bool negate = ins.op == Op::kBranchIfTrue;
   Use(i);
   // `if a and b then`: each conjunct branches to the same place.
-  for (int32_t k; !negate && (k = NextConjunct(i, l1)) >= 0;) {
+  for (int32_t k; !negate && getenv("CHAINS") && (k = NextConjunct(i, l1)) >= 0;) {
     Block part;
     size_t values;
     if (!Valued({i + 1, k}, part, values, nesting)) return false;

@@ -199,7 +199,8 @@ std::string PackageProgram(const Directory& directory, const FileBytes& file, co
   Writer writer(directory, file, heap, tree);
   std::set<int64_t> raw, maps;
   std::string text;
-  for (int round = 0; round < kMostRounds; ++round) {
+  int rounds = getenv("SOURCE_ROUNDS") ? atoi(getenv("SOURCE_ROUNDS")) : kMostRounds;
+  for (int round = 0; round < rounds; ++round) {
     std::set<int64_t> sources;
     text = writer.Program(raw, maps, sources);
     Compiled compiled = CompileSource(text);
