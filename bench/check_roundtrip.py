@@ -84,7 +84,8 @@ class Comparison:
                 continue
             sx, sy = self.symbol(self.a, x), self.symbol(self.b, y)
             if sx is not None or sy is not None:
-                if sx != sy:
+                # Symbols are equal apart from the case of ASCII letters.
+                if sx is None or sy is None or sx.lower() != sy.lower():
                     self.problems.append(f"{where}: the symbol {sx} against {sy}")
                 continue
             if x in self.pairs or y in self.back:
@@ -128,7 +129,7 @@ def check(pkginspect, pkgcompile, package, scratch):
             if original[pa[0]:pa[0] + pa[1]] != copy[pb[0]:pb[0] + pb[1]]:
                 return f"part {k}'s bytes differ", False, frames
             continue
-        comparison.compare(word(original, pa[0] + 12), word(copy, pb[0] + 12), f"part {k}")
+        comparison.compare(pa[0] + 1, pb[0] + 1, f"part {k}")
     if comparison.problems:
         return "; ".join(comparison.problems), False, frames
     return None, False, frames

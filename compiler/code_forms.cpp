@@ -73,9 +73,6 @@ void CodeGenerator::Expr(Node* node) {
       Arguments(kids, 1);
       Expr(kids[0]);
       return Emit(Op::kMakeArray, static_cast<uint32_t>(kids.size() - 1));
-    case Kind::kSizedArray:
-      Arguments(kids, 0);
-      return Emit(Op::kMakeArray, kSizedArray);
     case Kind::kBegin:
       return Sequence(node->blocks[0], true);
     case Kind::kIf:
@@ -103,6 +100,7 @@ void CodeGenerator::Expr(Node* node) {
       return Break(node);
     case Kind::kNumber:
       throw SourceError(parser.PositionOf(node), "the number is out of range: integers are of 30 bits");
+    case Kind::kSizedArray:  // the decompiler's alone: `Array(n, nil)` is a call
     case Kind::kUnreachable:
       break;
   }
@@ -155,26 +153,20 @@ void CodeGenerator::LoopBody(const Node* loop) {
   Emit(Op::kPop);
 }
 
-// Branches to `whenFalse` where the condition does not hold: `a and b`
-// tests each in turn.
-void CodeGenerator::Condition(Node* node, std::vector<size_t>& whenFalse) {
-  if (node->kind == Kind::kAnd && getenv("CHAINS")) {
-    Condition(node->kids[0], whenFalse);
-    Condition(node->kids[1], whenFalse);
-    return;
-  }
+// The condition's value and the branch taken where it does not hold: the
+// platform's compiler tests `a and b` by its value, as any other.
+size_t CodeGenerator::Condition(Node* node) {
   Expr(node);
-  whenFalse.push_back(EmitForward(Op::kBranchIfFalse));
+  return EmitForward(Op::kBranchIfFalse);
 }
 
 void CodeGenerator::If(Node* node, bool value) {
-  std::vector<size_t> otherwise;
-  Condition(node->kids[0], otherwise);
+  size_t otherwise = Condition(node->kids[0]);
   bool hasElse = node->blocks.size() > 1;
   Sequence(node->blocks[0], value);
-  if (!value && !hasElse) return PatchAll(otherwise, Here());
+  if (!value && !hasElse) return Patch(otherwise, Here());
   size_t over = EmitForward(Op::kBranch);
-  PatchAll(otherwise, Here());
+  Patch(otherwise, Here());
   if (hasElse) {
     Sequence(node->blocks[1], value);
   } else {
@@ -185,11 +177,10 @@ void CodeGenerator::If(Node* node, bool value) {
 
 // a and b: a's test, then b; nil where a test fails.
 void CodeGenerator::And(Node* node) {
-  std::vector<size_t> otherwise;
-  Condition(node->kids[0], otherwise);
+  size_t otherwise = Condition(node->kids[0]);
   Expr(node->kids[1]);
   size_t over = EmitForward(Op::kBranch);
-  PatchAll(otherwise, Here());
+  Patch(otherwise, Here());
   Emit(Op::kPushConstant, kNilWord);
   Patch(over, Here());
 }

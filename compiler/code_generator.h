@@ -50,7 +50,7 @@ class CodeGenerator {
   void Sequence(const Block& block, bool value);
   void LoopBody(const Node* loop);
   void Arguments(const Kids& kids, size_t first);
-  void Condition(Node* node, std::vector<size_t>& whenFalse);
+  size_t Condition(Node* node);
   void If(Node* node, bool value);
   void And(Node* node);
   void Or(Node* node);

@@ -32,6 +32,7 @@ std::string PackageImage(const PackageSpec& package, Objects& objects) {
     info += Utf16Bytes(package.copyright) + std::string(2, '\0');
     copyright = InfoRef(0, info.size());
   }
+  info += package.nameGap;
   size_t nameAt = info.size();
   info += Utf16Bytes(package.name) + std::string(2, '\0');
   name = InfoRef(nameAt, info.size() - nameAt);

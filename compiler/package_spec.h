@@ -34,6 +34,7 @@ struct PartSpec {
   uint32_t reserved[2] = {0, 0};
   bool newtonScript = true;
   Value root;                  // its top-level value
+  bool rootArray = false;      // the value is the part's root array itself
   std::string bytes;           // a part of another kind, as it is
   PartRules rules;
 };
@@ -50,9 +51,9 @@ struct PackageSpec {
   uint32_t creationDate = 0;
   uint32_t modificationDate = 0;
   uint32_t reserved = 0;
-  // Bytes of the info data that no entry names: between the strings and the
-  // parts' infos, and after them.
-  std::string infoGap, infoTail;
+  // Bytes of the info data that no entry names: before the name, between
+  // the strings and the parts' infos, and after them.
+  std::string nameGap, infoGap, infoTail;
   bool hasInfoTail = false;  // else the info data is padded to 4 bytes
   std::string relocation;  // the relocation area, as it is
   std::vector<PartSpec> parts;

@@ -219,12 +219,6 @@ Node* Parser::Call(const std::string& name, Position at) {
       return Operator(NewNode(builtin.kind, std::move(arguments)), builtin.function);
     }
   }
-  // Array(n, nil) makes n NILs of class Array; SetClass(Array(n, nil), c) of
-  // class c.
-  if (NamesEqualIgnoringCase(name, "Array") && arguments.size() == 2 && arguments[1]->kind == Kind::kConstant &&
-      arguments[1]->word == Ref::kNil) {
-    return NewNode(Kind::kSizedArray, {arguments[0], Literal(Value::Of(Symbol("Array")))});
-  }
   Node* node = NewNode(Kind::kCall, std::move(arguments));
   node->index = scope->SymbolLiteral(objects, name);
   positions.try_emplace(node, at);

@@ -52,8 +52,9 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   maps.clear();
   instructions.clear();
   for (const std::string& spelling : spec.rules.spellings) spellings[FoldedName(spelling)] = spelling;
-  // The root array: 16 bytes, its class NIL and its one element the value.
-  Allocate(nullptr, 16);
+  // The root array: 16 bytes, its class NIL and its one element the value;
+  // or the value itself.
+  if (!spec.rootArray) Allocate(nullptr, 16);
   Place(spec.root);
   partSymbols.push_back(symbols);
   return parts.back().end - start;
@@ -174,10 +175,11 @@ void PackageLayout::Encode(const Placed& entry, const Part& part, std::string& o
     out.append(reinterpret_cast<const char*>(bytes), 4);
   };
   const Object* object = entry.object;
+  // The root array's second word tells the part's alignment.
+  uint32_t second = entry.offset == part.start ? (part.alignment == 4 ? 1 : 0) : 0;
   if (!object) {
-    // The root array.
     word(16 << 8 | kArrayFlags);
-    word(part.alignment == 4 ? 1 : 0);
+    word(second);
     word(Ref::kNil);
     word(Word(part.root, part));
     return;
@@ -185,7 +187,7 @@ void PackageLayout::Encode(const Placed& entry, const Part& part, std::string& o
   uint8_t flags = object->kind == Object::kFrame ? kFrameFlags : object->kind == Object::kArray ? kArrayFlags
                                                                                                 : kBinaryFlags;
   StoreBig32(header, entry.size << 8 | flags);
-  StoreBig32(header + 4, 0);
+  StoreBig32(header + 4, second);
   switch (object->kind) {
     case Object::kSymbol:
       StoreBig32(header + 8, Ref::kClassSymbol);

@@ -179,6 +179,7 @@ void Program::SetPackage(Node* settings, FunctionScope& scope) {
   fields.Number("creationDate", package.creationDate);
   fields.Number("modificationDate", package.modificationDate);
   fields.Number("reserved", package.reserved);
+  fields.Bytes("nameGap", package.nameGap);
   fields.Bytes("infoGap", package.infoGap);
   package.hasInfoTail = fields.Bytes("infoTail", package.infoTail);
   fields.Bytes("relocation", package.relocation);
@@ -208,6 +209,7 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   fields.Number("argFrameMapFlags", rules.argFrameMapFlags);
   fields.Boolean("mergeInstructions", rules.mergeInstructions);
   fields.Names("spellings", rules.spellings);
+  fields.Boolean("rootArray", part.rootArray);
   fields.NoOthers();
   if (rules.alignment != 4 && rules.alignment != 8) {
     throw SourceError(parser->PositionOf(settings), "a part's objects are aligned to 4 or 8 bytes");
@@ -215,6 +217,9 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   part.newtonScript = (part.flags & 3) == 1 && !(part.flags & 0x40);
   Value root = Evaluate(value, scope);
   if (part.newtonScript) {
+    if (part.rootArray && !(root.IsObject() && root.object->kind == Object::kArray)) {
+      throw SourceError(parser->PositionOf(value), "a part's root array is an array");
+    }
     part.root = root;
     GenerateFunctions(root, rules);
   } else if (root.IsObject() && root.object->kind == Object::kBinary) {

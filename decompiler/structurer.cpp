@@ -25,8 +25,9 @@ bool IsAssignOf(const Node* node, const Variable& variable) {
 }  // namespace
 
 Structurer::Structurer(const PrintedTree& tree, const FunctionFrame& function,
-                       const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax)
-    : tree(tree), function(function), code(code), flow(flow), syntax(syntax),
+                       const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax,
+                       bool chains)
+    : tree(tree), function(function), code(code), flow(flow), syntax(syntax), chains(chains),
       used(code.size()), claimed(code.size()) {}
 
 bool Structurer::Fail(const char* format, uint32_t pc) {
@@ -396,7 +397,7 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
   bool negate = ins.op == Op::kBranchIfTrue;
   Use(i);
   // `if a and b then`: each conjunct branches to the same place.
-  for (int32_t k; !negate && getenv("CHAINS") && (k = NextConjunct(i, l1)) >= 0;) {
+  for (int32_t k; !negate && chains && (k = NextConjunct(i, l1)) >= 0;) {
     Block part;
     size_t values;
     if (!Valued({i + 1, k}, part, values, nesting)) return false;

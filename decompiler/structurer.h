@@ -17,8 +17,10 @@ struct FunctionFrame;
 // code that no path reaches.
 class Structurer {
  public:
+  // With `chains`, a condition whose conjuncts each branch to the same place
+  // reads as `a and b`; without, as the nested ifs that compile the same way.
   Structurer(const PrintedTree& tree, const FunctionFrame& function,
-             const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax);
+             const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax, bool chains);
   // The body; false, with the reason, where the structure is not recovered.
   bool Recover(Block& body, std::string& why);
 
@@ -78,6 +80,7 @@ class Structurer {
   const std::vector<Instruction>& code;
   const Flow& flow;
   Syntax& syntax;
+  bool chains;
   std::vector<uint8_t> used;
   std::vector<bool> claimed;       // backward branches that a loop has taken
   std::vector<int32_t> breakTo;    // the exits of the loops being read, innermost last

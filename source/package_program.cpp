@@ -1,11 +1,13 @@
 #include "source/package_program.h"
 
 #include <map>
+#include <memory>
 #include <set>
 
 #include "compiler/compile.h"
 #include "decompiler/source_text.h"
 #include "objects/errors.h"
+#include "objects/ref.h"
 #include "objects/text.h"
 #include "reader/directory.h"
 #include "reader/faults.h"
@@ -56,7 +58,7 @@ class Writer {
   void Header(SourceText& out);
   void Part(const PartEntry& part, SourceText& out, const std::set<int64_t>& raw, const std::set<int64_t>& maps,
             std::set<int64_t>& sources);
-  std::string Settings(const PartEntry& part, const PartPlan::Rules* rules) const;
+  std::string Settings(const PartEntry& part, const PartPlan::Rules* rules, bool rootArray) const;
   std::string Text(const InfoRef& ref, bool utf16) const;
 
   const Directory& directory;
@@ -86,7 +88,11 @@ void Writer::Header(SourceText& out) {
   if (uint32_t modified = file.Word(0x24)) fields.push_back("modificationDate: " + Hex(modified));
   if (uint32_t reserved = file.Word(0x28)) fields.push_back("reserved: " + Hex(reserved));
   // The info data the strings and the parts' infos leave.
+  const uint8_t* info = file.At(directory.infoStart);
   size_t at = directory.copyright.length ? directory.copyright.offset + directory.copyright.length : 0;
+  if (directory.name.inside && directory.name.offset > at) {
+    fields.push_back("nameGap: " + Bytes(info + at, directory.name.offset - at));
+  }
   at = std::max<size_t>(at, directory.name.offset + directory.name.length);
   size_t firstInfo = SIZE_MAX, lastInfo = at;
   for (const PartEntry& part : directory.parts) {
@@ -95,7 +101,6 @@ void Writer::Header(SourceText& out) {
     lastInfo = std::max<size_t>(lastInfo, part.info.offset + part.info.length);
   }
   size_t infoSize = directory.directorySize > directory.infoStart ? directory.directorySize - directory.infoStart : 0;
-  const uint8_t* info = file.At(directory.infoStart);
   if (firstInfo != SIZE_MAX && firstInfo > at) fields.push_back("infoGap: " + Bytes(info + at, firstInfo - at));
   if (infoSize >= lastInfo) fields.push_back("infoTail: " + Bytes(info + lastInfo, infoSize - lastInfo));
   if (directory.relocation) {
@@ -113,7 +118,7 @@ void Writer::Header(SourceText& out) {
   out.NewLine();
 }
 
-std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules) const {
+std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules, bool rootArray) const {
   std::vector<std::string> fields = {"type: " + Code(part.type), "flags: " + Hex(part.flags)};
   if (part.info.length && part.info.inside) fields.push_back("info: " + Text(part.info, false));
   if (uint32_t unused = file.Word(part.at + 0x10)) fields.push_back("unused1: " + Hex(unused));
@@ -131,6 +136,7 @@ std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules
     if (!rules->sharedFunctionMaps) fields.push_back("sharedFunctionMaps: nil");
     if (rules->argFrameMapFlags != 2) fields.push_back("argFrameMapFlags: " + std::to_string(rules->argFrameMapFlags));
     if (rules->mergeInstructions) fields.push_back("mergeInstructions: true");
+    if (rootArray) fields.push_back("rootArray: true");
     if (!rules->spellings.empty()) {
       std::string list;
       for (const std::string& spelling : rules->spellings) list += (list.empty() ? "" : ", ") + Identifier(spelling);
@@ -152,14 +158,28 @@ void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t
     if (each.part == part.number) root = &each;
   }
   if (!root) {
-    out.Put("Part(" + Settings(part, nullptr) + ", ");
+    out.Put("Part(" + Settings(part, nullptr, false) + ", ");
     out.Put(part.inFile ? Bytes(file.At(part.start), part.size) : "MakeBinaryFromHex(\"\", nil)");
     out.Put(");");
     out.NewLine();
     return;
   }
-  PrintedValue top = tree.Element(tree.Root(root->offset).object, 0);
-  PartPlan plan(tree, top, root->offset, raw, maps, names);
+  // The value is the root array's one element, but where the root array is
+  // of another shape or the value reaches it: then it is the array itself.
+  PrintedValue rootArray = tree.Root(root->offset);
+  PrintedValue cls = tree.ArrayClass(rootArray.object);
+  bool whole = tree.NumberOfElements(rootArray.object) != 1 || cls.kind != PrintedValue::kImmediate ||
+               cls.word != Ref::kNil;
+  std::unordered_set<std::string> taken = names;
+  auto planned = std::make_unique<PartPlan>(tree, whole ? rootArray : tree.Element(rootArray.object, 0),
+                                            root->offset, raw, maps, names);
+  if (!whole && planned->Reaches(rootArray.object)) {
+    whole = true;
+    names = taken;
+    planned = std::make_unique<PartPlan>(tree, rootArray, root->offset, raw, maps, names);
+  }
+  PartPlan& plan = *planned;
+  PrintedValue top = whole ? rootArray : tree.Element(rootArray.object, 0);
   for (const auto& [frame, function] : plan.Sources()) sources.insert(static_cast<int64_t>(tree.Offset(frame)));
   ExactWriter values(tree, plan);
   for (const auto& [name, map] : plan.NamedMaps()) {
@@ -174,7 +194,7 @@ void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t
     out.Put(";");
     out.NewLine();
   }
-  out.Put("Part(" + Settings(part, &plan.GetRules()) + ",");
+  out.Put("Part(" + Settings(part, &plan.GetRules(), whole) + ",");
   out.Indent();
   out.NewLine();
   values.Value(top, out, 0);

@@ -83,7 +83,7 @@ void PartPlan::ChooseConstants(const PrintedValue& root) {
     more = false;
     for (const void* object : inCode) {
       if (named.count(object)) continue;
-      if (plainPushes.count(object) || !Inline(byObject[object], closures.count(object) > 0)) {
+      if (!Inline(byObject[object], closures.count(object) > 0)) {
         named.insert(object);
         more = true;
       }

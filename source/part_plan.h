@@ -57,6 +57,8 @@ class PartPlan {
   const std::unordered_map<const void*, std::unique_ptr<Decompiler>>& Sources() const { return sources; }
   // A function written as its source; null for one written as its frame.
   const Decompiler* Source(const void* frame) const;
+  // Whether the part's value reaches the object.
+  bool Reaches(const void* object) const { return refs.count(object) > 0; }
   // The name of an object written as a constant, or empty.
   const std::string& ConstantName(const void* object) const;
   // The constants in the order they are declared: each after those its

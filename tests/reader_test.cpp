@@ -62,9 +62,7 @@ TEST(InspectTest, MultiPartPackageReadsWithoutFault) {
   Inspection source = InspectBytes(built.bytes, InspectMode::kSource);
   if (source.out != ReadFile(GOLDEN_DIR "/multipart.ns")) WriteFile("multipart.actual", source.out);
   EXPECT_EQ(source.out, ReadFile(GOLDEN_DIR "/multipart.ns")) << "the output is in multipart.actual";
-  SourceChecks parses;
-  parses.Add(built.bytes);
-  parses.Run();
+  ExpectRebuiltFromSource(built.bytes);
 }
 
 namespace {

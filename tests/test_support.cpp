@@ -15,6 +15,10 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+#include "compiler/compile.h"
+#include "reader/laid_out.h"
+#include "source/rebuild_check.h"
+
 std::string AssertionReport(const std::string& expression, const char* file, int line) {
   std::string pattern = "^Assertion failed: ";
   for (char c : expression) {
@@ -124,17 +128,21 @@ void JsonChecks::Run() {
   EXPECT_EQ(result.status, 0) << result.out << result.err;
 }
 
-void SourceChecks::Add(const std::string& bytes) {
-  files.push_back(dir / (std::to_string(files.size()) + ".ns"));
+void ExpectRebuiltFromSource(const std::string& bytes, bool sameBytes, bool asSource) {
   Inspection source = InspectBytes(bytes, InspectMode::kSource);
-  EXPECT_EQ(source.status, 0) << source.err;
-  WriteFile(files.back(), source.out);
-}
-
-void SourceChecks::Run() {
-  if (!*PYTHON_PATH) GTEST_SKIP() << "Python 3 was not found: the source is not parsed";
-  std::vector<std::string> args = {CHECK_NEWTONSCRIPT_SCRIPT};
-  args.insert(args.end(), files.begin(), files.end());
-  ToolResult result = RunTool(PYTHON_PATH, dir.Path(), args, "python3");
-  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  ASSERT_EQ(source.status, 0) << source.err;
+  Compiled compiled = CompileSource(source.out);
+  ASSERT_EQ(compiled.error, "") << compiled.line << ":" << compiled.column << "\n" << source.out;
+  Faults none("", nullptr);
+  LaidOut original(std::vector<uint8_t>(bytes.begin(), bytes.end()), none);
+  LaidOut rebuilt(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), none);
+  RebuildFaults faults = CompareRebuilt(original.heap, rebuilt.heap, {});
+  EXPECT_FALSE(faults.Any()) << faults.other << faults.functions.size() << " functions, "
+                             << faults.maps.size() << " maps\n" << source.out;
+  if (sameBytes) {
+    EXPECT_TRUE(compiled.package == bytes) << source.out;
+  }
+  if (asSource) {
+    EXPECT_EQ(source.out.find("instructions:"), std::string::npos) << source.out;
+  }
 }

@@ -72,17 +72,10 @@ class JsonChecks {
   int count = 0;
 };
 
-// pkginspect's --source for packages, parsed as NewtonScript by
-// tests/scripts/check_newtonscript.py.
-class SourceChecks {
- public:
-  void Add(const std::string& bytes);
-  void Run();
-
- private:
-  TempDir dir;
-  std::vector<std::string> files;
-};
+// pkginspect's --source for a package, compiled back: the package it gives
+// holds the same values, shared alike; `sameBytes` where it should also be
+// the same file, `asSource` where no function may be written as its frame.
+void ExpectRebuiltFromSource(const std::string& bytes, bool sameBytes = false, bool asSource = false);
 
 // Whether the tools under test run through a wrapper (such as wine).
 inline bool IsWrapped() { return *TOOL_WRAPPER != '\0'; }

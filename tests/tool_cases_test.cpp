@@ -191,7 +191,8 @@ TEST(ToolTest, Scenarios) {
         .err = "pkginspect: cannot read no.pkg: No such file or directory\ndata.bin: 0x0: the file holds 1 bytes, too few for a package header\n", .inspect = true}},
       {"pkginspect: --source of several packages, each under a comment that keeps it NewtonScript",
        {.args = {"--source", "demo.pkg", "demo.pkg"}, .status = 0,
-        .outHas = {"// ==> demo.pkg <==\n// part 0\n[\n", "\n\n// ==> demo.pkg <==\n", "        installScript: func(arg1)\n"}, .inspect = true}},
+        .outHas = {"// ==> demo.pkg <==\n// NewtonScript from which pkgcompile builds the package again.\nPackage({\n",
+                   "\n\n// ==> demo.pkg <==\n", "        devInstallScript: func(arg1, arg2) nil,\n"}, .inspect = true}},
       {"pkginspect: the report shows pkgembed's code blocks and a native function's stand-in as source",
        {.args = {"demo.pkg"}, .script = "makeSlot answer asmCode 0 data.bin", .status = 0,
         .outHas = {"        installScript: \n            func(arg1)\n            begin\n                local local1;\n"
