@@ -62,8 +62,10 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
   }
   std::sort(bySlot.begin(), bySlot.end(), [&](size_t a, size_t b) { return slots[a] < slots[b]; });
 
+  // A Newton OS 2 function has an argFrame where it captures a variable, or
+  // where its source gives the argFrame's first slots.
   Value argFrame;
-  if (nos1 || !captured.empty()) {
+  if (nos1 || !captured.empty() || options.specialsGiven) {
     std::vector<Object*> names;
     std::vector<Value> values;
     for (int k = 0; k < 3; ++k) {

@@ -17,8 +17,8 @@ CodeGenerator::CodeGenerator(FunctionScope& function, Objects& objects, bool nos
 void CodeGenerator::Fail(const std::string& what) const { throw SourceError(function.at, what); }
 
 // A simple instruction is one byte (pop-handlers three); another is one
-// byte where B is below 7, else three with B after it. Branches are always
-// three, as the compiler patched them in place.
+// byte where B is below 7, else three with B after it. A branch forward is
+// always three (EmitForward), as the compiler patched it in place.
 void CodeGenerator::Emit(Op op, uint32_t b) {
   if (op < Op::kPush) {
     if (op == Op::kPopHandlers) {
@@ -30,9 +30,7 @@ void CodeGenerator::Emit(Op op, uint32_t b) {
   }
   if (b > kLongest) Fail("the function is too large: an operand passes 65,535");
   int a = OpcodeOf(op);
-  bool branch = op == Op::kBranch || op == Op::kBranchIfTrue || op == Op::kBranchIfFalse ||
-                op == Op::kBranchIfLoopNotDone;
-  if (b < 7 && !branch) {
+  if (b < 7) {
     code += static_cast<char>(a << 3 | b);
   } else {
     code += {static_cast<char>(a << 3 | 7), static_cast<char>(b >> 8), static_cast<char>(b & 0xFF)};

@@ -60,7 +60,9 @@ Object* Objects::String(const std::u16string& text) {
   std::string bytes;
   for (char16_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
   bytes.append(2, '\0');
-  return Binary(std::move(bytes), Value::Of(Symbol("string")));
+  Object* string = Binary(std::move(bytes), Value::Of(Symbol("string")));
+  string->mergeable = true;
+  return string;
 }
 
 Object* Objects::Real(double value) {

@@ -22,6 +22,7 @@ struct PartRules {
   bool sharedFunctionMaps = true;  // the functions of a part share a map for each list of slots
   int32_t argFrameMapFlags = 2;
   bool mergeInstructions = false;  // equal instructions are one object
+  bool mergeStrings = false;       // equal strings written in the source are one object
   // Spellings of symbols the part holds that the source does not write
   // (`String` where strings made here are of class `string`).
   std::vector<std::string> spellings;

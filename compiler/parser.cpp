@@ -195,13 +195,13 @@ void Parser::Capture(const std::string& name, FunctionScope* owner) {
 Node* Parser::Name(const std::string& name, Position at) {
   for (FunctionScope* in = scope; in; in = in->outer) {
     auto constant = in->constants.find(FoldedName(name));
-    if (constant != in->constants.end()) return ValueNode(constant->second);
+    if (constant != in->constants.end()) return ConstantNode(constant->second);
     if (in->Find(name) < 0) continue;
     if (in == scope) return Variable(in->Find(name));
     Capture(name, in);
     break;
   }
-  if (std::optional<Value> constant = program.Constant(name)) return ValueNode(*constant);
+  if (std::optional<Value> constant = program.Constant(name)) return ConstantNode(*constant);
   if (!scope->outer && !scope->frame) {
     // At the top, a name is a constant declared further down (a cycle).
     Node* node = NewNode(Kind::kVariable);

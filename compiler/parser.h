@@ -111,6 +111,7 @@ class Parser {
   Node* Literal(Value value, bool fresh = false);
   Node* Constant(uint32_t word);
   Node* ValueNode(Value value);
+  Node* ConstantNode(Value value);
   Value Quoted();
   Object* Symbol(std::string_view name) { return objects.Symbol(name); }
   Node* NewNode(Kind kind, Kids kids = {});

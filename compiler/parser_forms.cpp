@@ -60,6 +60,13 @@ Node* Parser::ValueNode(Value value) {
   return Literal(value);
 }
 
+// A named constant in code: as its value, but that a magic pointer is pushed
+// from the literals, as the platform's tools pushed the ROM's named objects.
+Node* Parser::ConstantNode(Value value) {
+  if (!value.IsObject() && (value.word & 3) == 3) return Literal(value);
+  return ValueNode(value);
+}
+
 Node* Parser::If() {
   Node* condition = Expression();
   ExpectWord("then", "'then'");

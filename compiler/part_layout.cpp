@@ -51,6 +51,7 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   spellings.clear();
   maps.clear();
   instructions.clear();
+  strings.clear();
   for (const std::string& spelling : spec.rules.spellings) spellings[FoldedName(spelling)] = spelling;
   // The root array: 16 bytes, its class NIL and its one element the value;
   // or the value itself.
@@ -77,11 +78,15 @@ void PackageLayout::Place(const Value& value) {
       return false;
     }
     if (where.count(object)) return false;
-    if (object->mergeable && object->kind == Object::kBinary && rules->mergeInstructions) {
-      auto [found, fresh] = instructions.try_emplace(object->bytes, object);
-      if (!fresh) {
-        same[object] = found->second;
-        return false;
+    if (object->mergeable && object->kind == Object::kBinary) {
+      // Strings written in the source, or instructions.
+      bool string = object->cls.IsObject() && NamesEqualIgnoringCase(object->cls.object->name, "string");
+      if (string ? rules->mergeStrings : rules->mergeInstructions) {
+        auto [found, fresh] = (string ? strings : instructions).try_emplace(object->bytes, object);
+        if (!fresh) {
+          same[object] = found->second;
+          return false;
+        }
       }
     }
     if (object->mergeable && object->kind == Object::kArray && rules->mergeMaps) {

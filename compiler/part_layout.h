@@ -62,6 +62,7 @@ class PackageLayout {
   std::unordered_map<std::string, std::string> spellings; // by folded name
   std::map<MapKey, Object*> maps;
   std::unordered_map<std::string, const Object*> instructions;  // by their bytes
+  std::unordered_map<std::string, const Object*> strings;       // by their bytes
   std::vector<std::unordered_map<std::string, size_t>> partSymbols;
 };
 

@@ -208,6 +208,7 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   fields.Boolean("sharedFunctionMaps", rules.sharedFunctionMaps);
   fields.Number("argFrameMapFlags", rules.argFrameMapFlags);
   fields.Boolean("mergeInstructions", rules.mergeInstructions);
+  fields.Boolean("mergeStrings", rules.mergeStrings);
   fields.Names("spellings", rules.spellings);
   fields.Boolean("rootArray", part.rootArray);
   fields.NoOthers();

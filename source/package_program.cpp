@@ -136,6 +136,7 @@ std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules
     if (!rules->sharedFunctionMaps) fields.push_back("sharedFunctionMaps: nil");
     if (rules->argFrameMapFlags != 2) fields.push_back("argFrameMapFlags: " + std::to_string(rules->argFrameMapFlags));
     if (rules->mergeInstructions) fields.push_back("mergeInstructions: true");
+    if (rules->mergeStrings) fields.push_back("mergeStrings: true");
     if (rootArray) fields.push_back("rootArray: true");
     if (!rules->spellings.empty()) {
       std::string list;
@@ -182,6 +183,12 @@ void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t
   PrintedValue top = whole ? rootArray : tree.Element(rootArray.object, 0);
   for (const auto& [frame, function] : plan.Sources()) sources.insert(static_cast<int64_t>(tree.Offset(frame)));
   ExactWriter values(tree, plan);
+  for (const auto& [name, word] : plan.MagicConstants()) {
+    out.Put("constant " + name + " := ");
+    values.Immediate(word, out, 0);
+    out.Put(";");
+    out.NewLine();
+  }
   for (const auto& [name, map] : plan.NamedMaps()) {
     out.Put("constant " + name + " := ");
     values.Map(map, out);

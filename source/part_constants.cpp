@@ -51,7 +51,11 @@ void PartPlan::ChooseConstants(const PrintedValue& root) {
   std::unordered_map<const void*, PrintedValue> byObject;
   for (const PrintedValue& object : objects) {
     byObject[object.object] = object;
-    if (refs[object.object] > 1) named.insert(object.object);
+    // Named maps are declared apart; strings the rules merge are written
+    // where they stand, but one that a function pushes from one literal at
+    // two places.
+    bool merged = rules.mergeStrings && IsPlainString(tree, object) && !reusedEntries.count(object.object);
+    if (refs[object.object] > 1 && !constantNames.count(object.object) && !merged) named.insert(object.object);
   }
   // A cycle is closed through a name declared further down.
   std::unordered_set<const void*> done, open;
@@ -154,7 +158,7 @@ bool PartPlan::Quotable(const PrintedValue& value, int depth) const {
       break;
   }
   if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) return true;
-  if (named.count(value.object)) return false;
+  if (named.count(value.object) || constantNames.count(value.object)) return false;
   if (value.kind == PrintedValue::kBinary) return IsPlainString(tree, value) || IsPlainReal(tree, value);
   if (value.kind == PrintedValue::kArray) {
     if (!SymbolOf(tree, tree.ArrayClass(value.object))) return false;

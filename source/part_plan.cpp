@@ -85,9 +85,13 @@ void PartPlan::Visit(const PrintedValue& value, std::vector<PrintedValue>& work)
 void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work) {
   const FunctionFrame& frame = function.Function();
   std::vector<bool> used(frame.literals.size());
+  std::vector<int> pushes(frame.literals.size());
   for (const Instruction& ins : function.Code()) {
     if (ins.op == Op::kPush || ins.op == Op::kFindVar || ins.op == Op::kFindAndSetVar) {
       if (ins.b < used.size()) used[ins.b] = true;
+    }
+    if (ins.op == Op::kPush && ins.b < pushes.size() && ++pushes[ins.b] == 2 && IsObject(frame.literals[ins.b])) {
+      reusedEntries.insert(frame.literals[ins.b].object);
     }
   }
   std::vector<const Node*> nodes(function.Body().begin(), function.Body().end());
@@ -98,9 +102,12 @@ void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::
     if (!node) continue;
     if ((node->kind == Kind::kLiteral || node->kind == Kind::kFunction) && node->index < frame.literals.size()) {
       const PrintedValue& literal = frame.literals[node->index];
+      if (literal.kind == PrintedValue::kMagicPointer && MagicName(literal.word).empty()) {
+        magicConstants.emplace_back(FreshName("magic", magicCount), literal.word);
+      }
       if (IsObject(literal)) {
         inCode.insert(literal.object);
-        (node->flag ? closures : plainPushes).insert(literal.object);
+        if (node->flag) closures.insert(literal.object);
         pushed.push_back(literal);
       }
     } else if (node->kind == Kind::kMakeFrame && node->index < frame.literals.size()) {
@@ -148,6 +155,14 @@ const std::string& PartPlan::ConstantName(const void* object) const {
   static const std::string kNone;
   auto found = constantNames.find(object);
   return found == constantNames.end() ? kNone : found->second;
+}
+
+const std::string& PartPlan::MagicName(uint32_t word) const {
+  static const std::string kNone;
+  for (const auto& [name, magic] : magicConstants) {
+    if (magic == word) return name;
+  }
+  return kNone;
 }
 
 PartPlan::MapChoice PartPlan::ChoiceOf(const PrintedValue& value) const {

@@ -38,6 +38,7 @@ class PartPlan {
     bool sharedFunctionMaps = true;
     int32_t argFrameMapFlags = 2;
     bool mergeInstructions = false;
+    bool mergeStrings = false;
     std::vector<std::string> spellings;
   };
   const Rules& GetRules() const { return rules; }
@@ -61,6 +62,9 @@ class PartPlan {
   bool Reaches(const void* object) const { return refs.count(object) > 0; }
   // The name of an object written as a constant, or empty.
   const std::string& ConstantName(const void* object) const;
+  // Magic pointers that code pushes from its literals, named: name, Ref.
+  const std::vector<std::pair<std::string, uint32_t>>& MagicConstants() const { return magicConstants; }
+  const std::string& MagicName(uint32_t word) const;
   // The constants in the order they are declared: each after those its
   // functions use.
   const std::vector<PrintedValue>& Constants() const { return constants; }
@@ -74,6 +78,7 @@ class PartPlan {
   void Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work);
   void ChooseRules(uint64_t rootArray);
   void ChooseMaps(const std::set<int64_t>& explicitMaps);
+  void NameSharedSupermaps();
   void ChooseConstants(const PrintedValue& root);
   std::vector<PrintedValue> Children(const PrintedValue& value) const;
   bool IsShared(const PrintedValue& value) const;
@@ -98,9 +103,10 @@ class PartPlan {
   std::vector<std::pair<std::string, PrintedValue>> namedMaps;
   std::unordered_set<const void*> inCode;    // objects the code pushes, by a site
   std::unordered_set<const void*> closures;  // functions pushed with set-lex-scope
-  std::unordered_set<const void*> plainPushes;  // pushed without it
+  std::vector<std::pair<std::string, uint32_t>> magicConstants;
+  std::unordered_set<const void*> reusedEntries;  // a literal that one function pushes at two places
   std::unordered_set<const void*> named;
   std::unordered_map<const void*, std::string> constantNames;
   std::vector<PrintedValue> constants;
-  int mapCount = 0;
+  int mapCount = 0, magicCount = 0;
 };

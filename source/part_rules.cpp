@@ -1,6 +1,7 @@
 // The part's rules, chosen as what most of its objects follow, and where
 // each map comes from under them.
 
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -9,6 +10,7 @@
 #include "objects/symbol.h"
 #include "reader/heap_tree.h"
 #include "source/part_plan.h"
+#include "source/written_values.h"
 
 namespace {
 const char* const kImplicitNames[] = {
@@ -106,6 +108,20 @@ void PartPlan::ChooseRules(uint64_t rootArray) {
     if (group.size() > 1) rules.mergeInstructions = false;
   }
 
+  // Strings are merged where no two equal ones are apart, and some string is
+  // reached from two places.
+  std::unordered_map<std::string, const void*> strings;
+  bool sharedString = false, apart = false;
+  for (const PrintedValue& object : objects) {
+    if (!IsPlainString(tree, object)) continue;
+    PrintedBinary binary = tree.Binary(object.object);
+    auto [found, fresh] = strings.try_emplace(std::string(reinterpret_cast<const char*>(binary.bytes), binary.length),
+                                              object.object);
+    apart = apart || !fresh;
+    sharedString = sharedString || refs[object.object] > 1;
+  }
+  rules.mergeStrings = sharedString && !apart;
+
   // Names the compiler spells itself, spelled otherwise in the part.
   for (const PrintedValue& object : objects) {
     if (object.kind == PrintedValue::kFrame) continue;
@@ -149,7 +165,9 @@ void PartPlan::ChooseMaps(const std::set<int64_t>& explicitMaps) {
       names.push_back(name ? Folded(*name) : std::string());
       proto = proto || (name && NamesEqualIgnoringCase(*name, "_proto"));
     }
-    bool forced = flags < 0 || HasSupermap(value);
+    // A map also reached as data (a literal of a function written as its
+    // frame) is named, and the data names it too.
+    bool forced = flags < 0 || HasSupermap(value) || refs.count(map) > 0;
     for (const PrintedValue& user : list) forced = forced || explicitMaps.count(user.offset);
     int all = use.frames + use.others + use.sites + use.argFrames + use.sources;
     auto choose = [&](const PrintedValue& user, int32_t ruleFlags) {
@@ -170,7 +188,48 @@ void PartPlan::ChooseMaps(const std::set<int64_t>& explicitMaps) {
     } else {
       std::string name = FreshName("map", mapCount);
       namedMaps.emplace_back(name, value);
+      constantNames[map] = name;
       for (const PrintedValue& user : list) choices[user.object] = {MapChoice::kNamed, flags, name};
     }
   }
+  NameSharedSupermaps();
+}
+
+// A supermap that two maps written out share is named too; each named map
+// is declared after its supermaps.
+void PartPlan::NameSharedSupermaps() {
+  auto super = [&](const PrintedValue& map) {
+    return HasSupermap(map) ? tree.Element(map.object, 0) : PrintedValue{};
+  };
+  std::unordered_map<const void*, int> shared;
+  std::unordered_set<const void*> seen;
+  std::vector<PrintedValue> work;
+  for (const auto& [name, map] : namedMaps) work.push_back(map);
+  while (!work.empty()) {
+    PrintedValue map = work.back();
+    work.pop_back();
+    if (!seen.insert(map.object).second) continue;
+    PrintedValue next = super(map);
+    if (next.kind == PrintedValue::kArray) {
+      ++shared[next.object];
+      work.push_back(next);
+    }
+  }
+  std::vector<std::pair<std::string, PrintedValue>> ordered;
+  std::unordered_set<const void*> declared;
+  std::function<void(const PrintedValue&)> declare = [&](const PrintedValue& map) {
+    if (declared.count(map.object)) return;
+    declared.insert(map.object);
+    PrintedValue next = super(map);
+    if (next.kind == PrintedValue::kArray) declare(next);
+    if (constantNames.count(map.object)) {
+      ordered.emplace_back(constantNames[map.object], map);
+    } else if (shared[map.object] > 1) {
+      std::string name = FreshName("map", mapCount);
+      constantNames[map.object] = name;
+      ordered.emplace_back(name, map);
+    }
+  };
+  for (const auto& [name, map] : namedMaps) declare(map);
+  namedMaps = std::move(ordered);
 }

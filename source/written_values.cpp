@@ -197,9 +197,9 @@ void ExactWriter::Map(const PrintedValue& map, SourceText& out) {
   PrintedValue super = count > 0 ? tree.Element(map.object, 0) : PrintedValue{PrintedValue::kImmediate, Ref::kNil};
   if (!(super.kind == PrintedValue::kImmediate && super.word == Ref::kNil)) {
     out.Put(", ");
-    PartPlan::MapChoice choice = plan.ChoiceOf(super);
-    if (choice.kind == PartPlan::MapChoice::kNamed) {
-      out.Put(choice.name);
+    const std::string& name = plan.ConstantName(super.object);
+    if (!name.empty()) {
+      out.Put(name);
     } else {
       Map(super, out);
     }
@@ -211,6 +211,7 @@ void ExactWriter::Immediate(uint32_t word, SourceText& out, int /*depth*/) { out
 
 // A literal in code: a quoted one where the plan writes it in place.
 void ExactWriter::Literal(const PrintedValue& value, SourceText& out, int depth, bool closure) {
+  if (value.kind == PrintedValue::kMagicPointer) return out.Put(plan.MagicName(value.word));
   if (!value.object) return out.Put(Scalar(value));
   if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) {
     return out.Put(Concat({"'", Identifier(*tree.SymbolName(value.object))}));

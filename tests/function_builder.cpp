@@ -74,28 +74,32 @@ class Assembler {
   std::string Bytes(const std::string& code) {
     std::vector<Line> lines = Parse(code);
     std::map<std::string, uint32_t> labels;
+    std::vector<uint32_t> sizes;
     uint32_t pc = 0;
     for (const Line& line : lines) {
       if (!line.label.empty()) labels[line.label] = pc;
-      pc += Size(line);
+      sizes.push_back(Size(line, labels));
+      pc += sizes.back();
     }
     std::string bytes;
-    for (const Line& line : lines) Encode(line, labels, bytes);
+    for (size_t k = 0; k < lines.size(); ++k) Encode(lines[k], labels, sizes[k] == 3, bytes);
     return bytes;
   }
   std::vector<std::variant<uint32_t, std::string>> literals;
   void AddLiteral(const std::string& text) { Literal(text); }
 
  private:
-  static bool Wide(const Line& line) {
+  static bool IsBranch(const Line& line) {
     Op op = OpNamed(line.name);
-    return op == Op::kBranch || op == Op::kBranchIfTrue || op == Op::kBranchIfFalse ||
-           op == Op::kBranchIfLoopNotDone || line.operand.rfind("pc:", 0) == 0 ||
-           op == Op::kPopHandlers;
+    return op == Op::kBranch || op == Op::kBranchIfTrue || op == Op::kBranchIfFalse || op == Op::kBranchIfLoopNotDone;
   }
-  // Branches and handler addresses take the long form; others the short one
-  // where B fits.
-  uint32_t Size(const Line& line) {
+  static bool Wide(const Line& line) {
+    return IsBranch(line) || line.operand.rfind("pc:", 0) == 0 || OpNamed(line.name) == Op::kPopHandlers;
+  }
+  // Branches forward and handler addresses take the long form; others, and
+  // branches back to a label already placed, the short one where B fits.
+  uint32_t Size(const Line& line, const std::map<std::string, uint32_t>& placed) {
+    if (IsBranch(line) && placed.count(line.operand)) return placed.at(line.operand) < 7 ? 1 : 3;
     if (Wide(line)) return 3;
     if (OpNamed(line.name) < Op::kPush) return 1;
     return Operand(line, {}) < 7 ? 1 : 3;
@@ -120,7 +124,7 @@ class Assembler {
     }
   }
 
-  void Encode(const Line& line, const std::map<std::string, uint32_t>& labels, std::string& bytes) {
+  void Encode(const Line& line, const std::map<std::string, uint32_t>& labels, bool wide, std::string& bytes) {
     Op op = OpNamed(line.name);
     if (op < Op::kPopHandlers) {
       bytes += static_cast<char>(op);
@@ -132,7 +136,6 @@ class Assembler {
     }
     int a = OpcodeOf(op);
     uint16_t b = Operand(line, labels);
-    bool wide = Size(line) == 3;
     if (wide) {
       bytes += static_cast<char>(a << 3 | 7);
       bytes += static_cast<char>(b >> 8);
