@@ -115,14 +115,21 @@ std::vector<std::string> Decompiler::AllLocals() const {
     if (slot < roles.size() && roles[slot] == Structurer::Role::kHidden) continue;
     names.push_back(function.VariableName(slot));
   }
-  std::vector<std::string> arguments = ArgumentNames();
+  std::vector<std::string> kept = ArgFrameLocals();
+  names.insert(names.end(), kept.begin(), kept.end());
+  return names;
+}
+
+std::vector<std::string> Decompiler::ArgFrameLocals() const {
+  std::vector<std::string> names = ArgumentNames(), kept;
+  for (std::string name : LocalNames()) names.push_back(std::move(name));
   for (const std::string& captured : function.captured) {
     auto same = [&](const std::string& name) { return NamesEqualIgnoringCase(name, captured); };
-    if (std::none_of(arguments.begin(), arguments.end(), same) && std::none_of(names.begin(), names.end(), same)) {
-      names.push_back(captured);
+    if (std::none_of(names.begin(), names.end(), same) && std::none_of(kept.begin(), kept.end(), same)) {
+      kept.push_back(captured);
     }
   }
-  return names;
+  return kept;
 }
 
 std::string Decompiler::VariableName(const Variable& variable) const {

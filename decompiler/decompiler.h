@@ -33,6 +33,8 @@ class Decompiler {
   const std::vector<Instruction>& Code() const { return code; }
   // The statements recovered, for those who walk them.
   const Block& Body() const { return body; }
+  // What each variable slot became.
+  const std::vector<Structurer::Role>& Roles() const { return roles; }
   const std::vector<std::string>& Notes() const { return notes; }
   std::vector<std::string> ArgumentNames() const;
   // The locals the function's frame gives room for.
@@ -43,6 +45,8 @@ class Decompiler {
   // Every local the function has, in the order of its slots, but those the
   // compiler adds for loops, and then those a Newton OS 2 argFrame keeps.
   std::vector<std::string> AllLocals() const;
+  // The locals of a Newton OS 2 function that live in its argFrame alone.
+  std::vector<std::string> ArgFrameLocals() const;
 
   // As source: func(...) and its body, at `out`'s indentation; `depth` is
   // how deep the function lies in the value being written.

@@ -118,8 +118,8 @@ void FunctionPrinter::Print() {
   std::vector<std::string> arguments = function.ArgumentNames();
   for (size_t k = 0; k < arguments.size(); ++k) out.Put((k ? ", " : "") + Identifier(arguments[k]));
   out.Put(")");
-  // To compile back to the same function, every local is declared, in the
-  // order of its slot.
+  // To compile back to the same function, every local is declared where the
+  // compiler numbers it as its slot; those a Newton OS 2 argFrame keeps first.
   std::vector<std::string> locals = values.IsExact() ? function.AllLocals() : function.DeclaredLocals();
   if (locals.empty() && body.size() == 1 && IsSimple(body[0])) {
     out.Put(" ");
@@ -128,19 +128,23 @@ void FunctionPrinter::Print() {
   out.NewLine();
   out.Put("begin");
   out.Indent();
+  if (values.IsExact()) {
+    numbering.emplace(function);
+    locals = function.ArgFrameLocals();
+  }
   if (!locals.empty()) {
     out.NewLine();
     out.Put("local ");
     for (size_t k = 0; k < locals.size(); ++k) out.Put((k ? ", " : "") + Identifier(locals[k]));
-    if (!body.empty()) out.Put(";");
+    if (!body.empty() || numbering) out.Put(";");
   }
-  Statements(body);
+  Statements(body, true);
   out.Outdent();
   out.NewLine();
   out.Put("end");
 }
 
-void FunctionPrinter::Statements(const Block& block) {
+void FunctionPrinter::Statements(const Block& block, bool top) {
   size_t last = block.size();
   for (size_t k = block.size(); k-- > 0;) {
     if (block[k]->kind != Kind::kUnreachable) {
@@ -149,10 +153,27 @@ void FunctionPrinter::Statements(const Block& block) {
     }
   }
   for (size_t k = 0; k < block.size(); ++k) {
+    if (numbering && block[k]->kind != Kind::kUnreachable) Declare(numbering->Due());
     out.NewLine();
     Statement(block[k]);
     if (k < last && block[k]->kind != Kind::kUnreachable) out.Put(";");
+    // Locals numbered after everything else: a declaration compiles to
+    // nothing, so the last statement still gives the value.
+    if (numbering && top && k == last) {
+      std::vector<uint32_t> rest = numbering->Rest();
+      if (!rest.empty()) out.Put(";");
+      Declare(rest);
+    }
   }
+  if (numbering && top && block.empty()) Declare(numbering->Rest());
+}
+
+void FunctionPrinter::Declare(const std::vector<uint32_t>& slots) {
+  if (slots.empty()) return;
+  out.NewLine();
+  out.Put("local ");
+  for (size_t k = 0; k < slots.size(); ++k) out.Put((k ? ", " : "") + Variable({false, slots[k]}));
+  out.Put(";");
 }
 
 void FunctionPrinter::Statement(const Node* node) {
@@ -194,8 +215,10 @@ bool FunctionPrinter::IsSimple(const Node* node) const {
 }
 
 void FunctionPrinter::Body(const Block& block, bool chain) {
-  if (block.empty()) return out.Put("nil");
-  if (block.size() == 1 && (IsSimple(block[0]) || (chain && block[0]->kind == Kind::kIf))) {
+  // Nothing at all, which `nil` is not: that pushes a value and drops it.
+  if (block.empty() && !(numbering && numbering->IsDue())) return out.Put("begin end");
+  if (block.size() == 1 && !(numbering && numbering->IsDue()) &&
+      (IsSimple(block[0]) || (chain && block[0]->kind == Kind::kIf))) {
     return Statement(block[0]);
   }
   out.Put("begin");
@@ -363,6 +386,7 @@ void FunctionPrinter::Bare(const Node* node) {
       return out.Put(")");
     }
     case Kind::kBegin:
+      if (node->blocks[0].empty()) return out.Put("begin end");
       out.Put("begin");
       out.Indent();
       Statements(node->blocks[0]);
@@ -529,7 +553,10 @@ void FunctionPrinter::Control(const Node* node) {
         Expression(kids[2], kOr);
       }
       out.Put(" do ");
-      return Body(node->blocks[0]);
+      if (numbering) numbering->LoopBegins(node);
+      Body(node->blocks[0]);
+      if (numbering) numbering->LoopEnds(node);
+      return;
     case Kind::kForeach:
       return Foreach(node);
     case Kind::kTry:
@@ -540,6 +567,7 @@ void FunctionPrinter::Control(const Node* node) {
 }
 
 void FunctionPrinter::Foreach(const Node* node) {
+  if (numbering) numbering->LoopBegins(node);
   out.Put("foreach ");
   if (node->hasKey) out.Put(Variable(node->key) + ", ");
   out.Put(Variable(node->variable));

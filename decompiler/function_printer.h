@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decompiler/local_numbering.h"
 #include "decompiler/syntax.h"
 
 class Decompiler;
@@ -27,7 +28,8 @@ class FunctionPrinter {
   };
 
  private:
-  void Statements(const Block& block);
+  void Statements(const Block& block, bool top = false);
+  void Declare(const std::vector<uint32_t>& slots);
   void Statement(const Node* node);
   // After a keyword: one plain statement as it is, or begin ... end.
   void Body(const Block& block, bool chain = false);
@@ -59,4 +61,6 @@ class FunctionPrinter {
   SourceText& out;
   int depth;
   std::vector<std::string> variables;  // by slot
+  // Where the locals are declared, in source that compiles back.
+  std::optional<LocalNumbering> numbering;
 };

@@ -1,0 +1,96 @@
+#include "decompiler/local_numbering.h"
+
+#include <utility>
+
+#include "decompiler/decompiler.h"
+#include "decompiler/function_frame.h"
+
+LocalNumbering::LocalNumbering(const Decompiler& function) {
+  const FunctionFrame& frame = function.Function();
+  first = 3 + static_cast<uint32_t>(frame.arguments);  // after _nextArgFrame, _parent and _implementor
+  next = first;
+  states.assign(static_cast<size_t>(frame.locals), kDeclared);
+  const std::vector<Structurer::Role>& roles = function.Roles();
+  for (size_t k = 0; k < states.size(); ++k) {
+    size_t slot = first + k;
+    if (slot < roles.size() && roles[slot] == Structurer::Role::kHidden) states[k] = kByLoop;
+  }
+  Classify(function.Body());
+}
+
+// A loop's key, value or counter is the loop's to number where the loop is
+// where the variable first appears, in the order the source is written.
+void LocalNumbering::Classify(const Block& body) {
+  std::vector<bool> seen(states.size());
+  auto see = [&](const Variable& variable, bool byLoop) {
+    if (variable.byName || variable.id < first || variable.id - first >= states.size()) return;
+    size_t k = variable.id - first;
+    if (seen[k]) return;
+    seen[k] = true;
+    if (byLoop && states[k] == kDeclared) states[k] = kByLoop;
+  };
+  std::vector<const Node*> work(body.rbegin(), body.rend());
+  while (!work.empty()) {
+    const Node* node = work.back();
+    work.pop_back();
+    if (!node) continue;
+    if (node->kind == Kind::kFor) see(node->variable, true);
+    if (node->kind == Kind::kForeach) {
+      if (node->hasKey) see(node->key, true);
+      see(node->variable, true);
+    }
+    if (node->kind == Kind::kVariable || node->kind == Kind::kAssign) see(node->variable, false);
+    // Pushed last to first, so that they are taken in the order written.
+    for (auto block = node->blocks.rbegin(); block != node->blocks.rend(); ++block) {
+      work.insert(work.end(), block->rbegin(), block->rend());
+    }
+    for (size_t k = node->kids.size(); k-- > 0;) work.push_back(node->kids[k]);
+  }
+}
+
+bool LocalNumbering::IsDue() const { return next - first < states.size() && states[next - first] == kDeclared; }
+
+std::vector<uint32_t> LocalNumbering::Due() {
+  std::vector<uint32_t> due;
+  while (IsDue()) {
+    due.push_back(next);
+    states[next - first] = kNumbered;
+    Advance();
+  }
+  return due;
+}
+
+void LocalNumbering::Number(const Variable& variable) {
+  if (variable.byName || variable.id < first || variable.id - first >= states.size()) return;
+  State& state = states[variable.id - first];
+  if (state == kByLoop) state = kNumbered;
+  Advance();
+}
+
+void LocalNumbering::Advance() {
+  while (next - first < states.size() && states[next - first] == kNumbered) ++next;
+}
+
+void LocalNumbering::LoopBegins(const Node* loop) {
+  if (loop->kind == Kind::kFor) return Number(loop->variable);
+  if (loop->hasKey) Number(loop->key);
+  Number(loop->variable);
+  for (const Variable& hidden : loop->hidden) Number(hidden);
+}
+
+void LocalNumbering::LoopEnds(const Node* loop) {
+  if (loop->kind != Kind::kFor) return;
+  Number(loop->hidden[0]);
+  Number(loop->hidden[1]);
+}
+
+std::vector<uint32_t> LocalNumbering::Rest() {
+  std::vector<uint32_t> rest;
+  for (size_t k = 0; k < states.size(); ++k) {
+    if (states[k] == kDeclared) {
+      rest.push_back(first + static_cast<uint32_t>(k));
+      states[k] = kNumbered;
+    }
+  }
+  return rest;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "decompiler/syntax.h"
+
+class Decompiler;
+
+// Where a function's source declares its locals so that the compiler numbers
+// them as the function's slots are. The compiler gives a variable the next
+// slot where it is first declared, a loop's own variables where the loop
+// begins (a for loop's limit and step where it ends); so each local is
+// declared as soon as every slot before it is numbered, and a loop's
+// variables are left to the loop where the loop is where they first appear.
+class LocalNumbering {
+ public:
+  explicit LocalNumbering(const Decompiler& function);
+
+  // Whether locals are due to be declared before the next statement.
+  bool IsDue() const;
+  // The slots of the locals to declare before the next statement, in order.
+  std::vector<uint32_t> Due();
+  // A loop begins, or ends: the slots it numbers.
+  void LoopBegins(const Node* loop);
+  void LoopEnds(const Node* loop);
+  // The slots of the locals never declared before a statement.
+  std::vector<uint32_t> Rest();
+
+ private:
+  enum State : uint8_t { kDeclared, kByLoop, kNumbered };
+  void Classify(const Block& body);
+  void Number(const Variable& variable);
+  void Advance();
+
+  uint32_t first = 0;
+  uint32_t next = 0;
+  std::vector<State> states;  // by slot, from the first local's
+};
