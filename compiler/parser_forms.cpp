@@ -84,8 +84,8 @@ Node* Parser::LoopBody(Node* loop) {
   return loop;
 }
 
-// The counter is the function's from the start; its limit and step after the
-// body, as the platform's compiler numbered them.
+// The counter, its limit and its step are numbered as the loop begins, as
+// the platform's compiler numbered them.
 Node* Parser::For() {
   Position at = current.at;
   std::string name = ExpectName("the loop's variable");
@@ -99,10 +99,9 @@ Node* Parser::For() {
   ExpectWord("do", "'do'");
   Node* loop = NewNode(Kind::kFor, {from, to, by});
   loop->variable = {false, static_cast<uint32_t>(counter)};
-  LoopBody(loop);
   loop->hidden[0] = {false, static_cast<uint32_t>(scope->Declare(name + "|limit"))};
   loop->hidden[1] = {false, static_cast<uint32_t>(scope->Declare(name + "|incr"))};
-  return loop;
+  return LoopBody(loop);
 }
 
 // foreach k, v deeply in x do|collect: the key and value first, then the

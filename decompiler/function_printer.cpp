@@ -554,9 +554,7 @@ void FunctionPrinter::Control(const Node* node) {
       }
       out.Put(" do ");
       if (numbering) numbering->LoopBegins(node);
-      Body(node->blocks[0]);
-      if (numbering) numbering->LoopEnds(node);
-      return;
+      return Body(node->blocks[0]);
     case Kind::kForeach:
       return Foreach(node);
     case Kind::kTry:

@@ -72,16 +72,9 @@ void LocalNumbering::Advance() {
 }
 
 void LocalNumbering::LoopBegins(const Node* loop) {
-  if (loop->kind == Kind::kFor) return Number(loop->variable);
   if (loop->hasKey) Number(loop->key);
   Number(loop->variable);
   for (const Variable& hidden : loop->hidden) Number(hidden);
-}
-
-void LocalNumbering::LoopEnds(const Node* loop) {
-  if (loop->kind != Kind::kFor) return;
-  Number(loop->hidden[0]);
-  Number(loop->hidden[1]);
 }
 
 std::vector<uint32_t> LocalNumbering::Rest() {

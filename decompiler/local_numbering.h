@@ -9,10 +9,10 @@ class Decompiler;
 
 // Where a function's source declares its locals so that the compiler numbers
 // them as the function's slots are. The compiler gives a variable the next
-// slot where it is first declared, a loop's own variables where the loop
-// begins (a for loop's limit and step where it ends); so each local is
-// declared as soon as every slot before it is numbered, and a loop's
-// variables are left to the loop where the loop is where they first appear.
+// slot where it is first declared, and a loop's own variables where the loop
+// begins; so each local is declared as soon as every slot before it is
+// numbered, and a loop's variables are left to the loop where the loop is
+// where they first appear.
 class LocalNumbering {
  public:
   explicit LocalNumbering(const Decompiler& function);
@@ -21,9 +21,8 @@ class LocalNumbering {
   bool IsDue() const;
   // The slots of the locals to declare before the next statement, in order.
   std::vector<uint32_t> Due();
-  // A loop begins, or ends: the slots it numbers.
+  // A loop begins: the slots it numbers.
   void LoopBegins(const Node* loop);
-  void LoopEnds(const Node* loop);
   // The slots of the locals never declared before a statement.
   std::vector<uint32_t> Rest();
 
