@@ -19,20 +19,24 @@ LocalNumbering::LocalNumbering(const Decompiler& function) {
 }
 
 // A loop's key, value or counter is the loop's to number where the loop is
-// where the variable first appears, in the order the source is written.
+// where the variable first appears, in the order the source is written, and
+// no local after it in the slots is used before the loop.
 void LocalNumbering::Classify(const Block& body) {
-  std::vector<bool> seen(states.size());
+  const size_t kNever = SIZE_MAX;
+  std::vector<size_t> firstSeen(states.size(), kNever);
+  size_t position = 0;
   auto see = [&](const Variable& variable, bool byLoop) {
     if (variable.byName || variable.id < first || variable.id - first >= states.size()) return;
     size_t k = variable.id - first;
-    if (seen[k]) return;
-    seen[k] = true;
+    if (firstSeen[k] != kNever) return;
+    firstSeen[k] = position;
     if (byLoop && states[k] == kDeclared) states[k] = kByLoop;
   };
   std::vector<const Node*> work(body.rbegin(), body.rend());
   while (!work.empty()) {
     const Node* node = work.back();
     work.pop_back();
+    ++position;
     if (!node) continue;
     if (node->kind == Kind::kFor) see(node->variable, true);
     if (node->kind == Kind::kForeach) {
@@ -45,6 +49,14 @@ void LocalNumbering::Classify(const Block& body) {
       work.insert(work.end(), block->rbegin(), block->rend());
     }
     for (size_t k = node->kids.size(); k-- > 0;) work.push_back(node->kids[k]);
+  }
+  // A loop variable that a later local is used before is declared as well,
+  // which the loop then takes as it is.
+  for (size_t k = 0; k < states.size(); ++k) {
+    if (states[k] != kByLoop || firstSeen[k] == kNever) continue;
+    for (size_t later = k + 1; later < states.size(); ++later) {
+      if (states[later] == kDeclared && firstSeen[later] < firstSeen[k]) states[k] = kDeclared;
+    }
   }
 }
 
