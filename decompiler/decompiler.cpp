@@ -55,19 +55,14 @@ void Decompiler::Read(const PrintedValue& frame) {
     notes.push_back("not verified: " + why);
     return;
   }
-  // Nested ifs first, as the platform's compiler wrote them; a chain of
-  // conditions that only another compiler's `and` explains second.
-  for (bool chains : {false, true}) {
-    Structurer structurer(tree, function, code, flow, syntax, chains);
-    body.clear();
-    why.clear();
-    if (!structurer.Recover(body, why)) continue;
-    recovered = true;
-    roles = structurer.Roles();
-    named = structurer.NamedVariables();
+  Structurer structurer(tree, function, code, flow, syntax);
+  if (!structurer.Recover(body, why)) {
+    notes.push_back("not decompiled: " + why);
     return;
   }
-  notes.push_back("not decompiled: " + why);
+  recovered = true;
+  roles = structurer.Roles();
+  named = structurer.NamedVariables();
 }
 
 std::vector<std::string> Decompiler::ArgumentNames() const {

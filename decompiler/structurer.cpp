@@ -25,9 +25,8 @@ bool IsAssignOf(const Node* node, const Variable& variable) {
 }  // namespace
 
 Structurer::Structurer(const PrintedTree& tree, const FunctionFrame& function,
-                       const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax,
-                       bool chains)
-    : tree(tree), function(function), code(code), flow(flow), syntax(syntax), chains(chains),
+                       const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax)
+    : tree(tree), function(function), code(code), flow(flow), syntax(syntax),
       used(code.size()), claimed(code.size()) {}
 
 bool Structurer::Fail(const char* format, uint32_t pc) {
@@ -396,20 +395,13 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
   Node* condition = Pop(stack);
   bool negate = ins.op == Op::kBranchIfTrue;
   Use(i);
-  // `if a and b then`: each conjunct branches to the same place.
-  for (int32_t k; !negate && chains && (k = NextConjunct(i, l1)) >= 0;) {
-    Block part;
-    size_t values;
-    if (!Valued({i + 1, k}, part, values, nesting)) return false;
-    if (values != 1) return Fail("a condition ending at pc %u gives no value", code[k].pc);
-    Node* value = part.back();
-    part.pop_back();
-    condition = syntax.New(Kind::kAnd, {condition, Value(part, value)});
-    Use(k);
-    i = k;
-  }
   int32_t before = l1 - 1;
   int32_t l2 = Is(before, Op::kBranch) && before > i ? flow.Target(before) : -1;
+  // A branch over an empty else-part is the innermost if's where ifs nested
+  // inside this one branch to the same place.
+  for (int32_t m = i + 1; l2 == l1 && m < before; ++m) {
+    if ((Is(m, Op::kBranchIfFalse) || Is(m, Op::kBranchIfTrue)) && flow.Target(m) == l1) l2 = -1;
+  }
   Node* node = syntax.New(Kind::kIf);
   // A then-part that leaves nothing may still jump over an empty else-part.
   if (l2 >= l1 && l2 <= region.end) {
@@ -437,7 +429,8 @@ bool Structurer::Conditional(int32_t& i, Region region, Block& out, Stack& stack
     node->kids = {condition};
     node->depth = condition->depth + 1;
     Syntax::AddBlock(node, std::move(thenBlock));
-    if (!elseBlock.empty()) Syntax::AddBlock(node, std::move(elseBlock));
+    // An else-part the then-part jumps over is kept, empty as it is.
+    if (!elseBlock.empty() || !valued) Syntax::AddBlock(node, std::move(elseBlock));
     if (valued) {
       stack.push_back(node);
       return true;
@@ -459,26 +452,6 @@ Node* Structurer::Not(Node* condition) {
   Node* node = syntax.New(Kind::kOperator, {condition});
   node->index = static_cast<uint32_t>(FreqFunc::kNot);
   return node;
-}
-
-// The next branch-if-false of a chain `c1; bif L; c2; bif L`: the code
-// between must only compute a value (an assignment read back at once aside),
-// with no branch out of it.
-int32_t Structurer::NextConjunct(int32_t i, int32_t l1) const {
-  const int32_t kLongest = 4096;  // keeps the scan linear on crafted code
-  int32_t depth = flow.DepthAt(i);
-  for (int32_t m = i + 1; m < l1 && m <= i + kLongest; ++m) {
-    const Instruction& ins = code[m];
-    if (!flow.IsReachable(m) || !flow.LoopsTo(m).empty() || ins.op == Op::kReturn) return -1;
-    if (ins.op == Op::kBranchIfFalse && flow.Target(m) == l1 && flow.DepthAt(m) == depth) return m;
-    if (ins.IsBranch() && (flow.Target(m) <= m || flow.Target(m) >= l1)) return -1;
-    // A value-form if or `and` inside drops the depth at its own branches.
-    bool readBack = (ins.op == Op::kSetVar || ins.op == Op::kFindAndSetVar) &&
-                    IsVariable(m + 1, Op::kGetVar, {ins.op == Op::kFindAndSetVar, ins.b});
-    bool inner = ins.op == Op::kBranchIfFalse || ins.op == Op::kBranchIfTrue;
-    if (flow.DepthAt(m) - ins.Pops() + ins.Pushes() < depth && !readBack && !inner) return -1;
-  }
-  return -1;
 }
 
 // A backward branch to `i` that no loop has taken yet: `loop` (branch) or

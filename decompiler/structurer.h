@@ -17,10 +17,8 @@ struct FunctionFrame;
 // code that no path reaches.
 class Structurer {
  public:
-  // With `chains`, a condition whose conjuncts each branch to the same place
-  // reads as `a and b`; without, as the nested ifs that compile the same way.
   Structurer(const PrintedTree& tree, const FunctionFrame& function,
-             const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax, bool chains);
+             const std::vector<Instruction>& code, const Flow& flow, Syntax& syntax);
   // The body; false, with the reason, where the structure is not recovered.
   bool Recover(Block& body, std::string& why);
 
@@ -49,7 +47,6 @@ class Structurer {
   bool Unreachable(int32_t& i, Region region, Block& out);
 
   bool Conditional(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
-  int32_t NextConjunct(int32_t i, int32_t l1) const;
   Node* Not(Node* condition);
   bool LoopAt(int32_t& i, Region region, Stack& stack, int nesting);
   bool ForwardBranch(int32_t& i, Region region, Block& out, Stack& stack, int nesting);
@@ -80,7 +77,6 @@ class Structurer {
   const std::vector<Instruction>& code;
   const Flow& flow;
   Syntax& syntax;
-  bool chains;
   std::vector<uint8_t> used;
   std::vector<bool> claimed;       // backward branches that a loop has taken
   std::vector<int32_t> breakTo;    // the exits of the loops being read, innermost last

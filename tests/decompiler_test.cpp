@@ -106,9 +106,9 @@ const Case kCases[] = {
     L6: push-constant nil
     L7: branch-if-false L8; push 'h; call 0; pop
     L8: get-var 6; return)"}}},
-    {"conditions chained, as another compiler wrote and", {{"f", {"a", "b"}, {}, R"(
+    {"nested ifs, the inner one jumping over an empty else-part", {{"f", {"a", "b"}, {}, R"(
         get-var 3; branch-if-false L1; get-var 4; branch-if-false L1; push 'h; call 0; pop; branch L1
-    L1: push-constant nil; return)"}}, false},
+    L1: push-constant nil; return)"}}},
     {"and, or", {{"f", kAbcd, {}, R"(
         get-var 3; branch-if-false L1; get-var 4; branch L2
     L1: push-constant nil
