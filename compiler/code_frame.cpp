@@ -1,8 +1,11 @@
 // A function's variables given their slots, its code generated, and its
 // frame made of them.
 
+#include <algorithm>
+
 #include "compiler/code_generator.h"
 #include "compiler/parser.h"
+#include "objects/symbol.h"
 
 namespace compiler {
 
@@ -72,8 +75,17 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
       names.push_back(objects.Symbol(kSpecials[k]));
       values.push_back(options.specialsGiven ? options.specials[k] : Value{});
     }
+    if (!nos1) {
+      for (const auto& [name, value] : options.kept) {
+        names.push_back(objects.Symbol(name));
+        values.push_back(value);
+      }
+    }
     for (size_t k : nos1 ? bySlot : captured) {
-      names.push_back(objects.Symbol(function.variables[k].name));
+      const std::string& name = function.variables[k].name;
+      auto given = [&](const std::pair<std::string, Value>& kept) { return NamesEqualIgnoringCase(kept.first, name); };
+      if (!nos1 && std::any_of(options.kept.begin(), options.kept.end(), given)) continue;
+      names.push_back(objects.Symbol(name));
       values.push_back({});
     }
     Object* frame = objects.Frame(std::move(names), std::move(values), MapRule::kArgFrame);

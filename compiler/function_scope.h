@@ -19,9 +19,11 @@ struct FunctionOptions {
   enum Debug : int8_t { kPartDebug = -1, kNoDebug = 0, kDebug = 1, kNilDebug = 2 };
   Format format = kPartFormat;
   Debug debug = kPartDebug;
-  // The argFrame's first three slots, where they are not NIL.
+  // The argFrame's first three slots, where they are not NIL; in the newer
+  // format, the variables it keeps by name and their values, first.
   bool specialsGiven = false;
   Value specials[3];
+  std::vector<std::pair<std::string, Value>> kept;
   // Literals after those the code uses, which some compilers left.
   std::vector<Value> extraLiterals;
   Object* map = nullptr;  // the frame's map, where given

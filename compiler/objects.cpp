@@ -7,12 +7,6 @@
 
 namespace compiler {
 
-std::string FoldedName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return folded;
-}
-
 Object* Objects::New(Object::Kind kind) {
   Object& object = objects.emplace_back();
   object.kind = kind;

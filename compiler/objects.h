@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "objects/ref.h"
+#include "objects/symbol.h"
 #include "objects/tree_printer.h"
 
 namespace compiler {
@@ -53,9 +54,6 @@ struct Object {
   // or instructions, by the part's rules.
   bool mergeable = false;
 };
-
-// A symbol's name with A-Z as a-z, by which a part holds one symbol.
-std::string FoldedName(std::string_view name);
 
 // The objects a compilation makes; they live as long as it does. Symbols are
 // made once for each spelling.

@@ -370,11 +370,18 @@ Node* Parser::WithOptions(Position at) {
                                 : NamesEqualIgnoringCase(kind, "none")  ? FunctionOptions::kNoDebug
                                     : (Fail(at, "debugInfo is 'names, 'none or nil"), FunctionOptions::kNoDebug);
     } else if (function && NamesEqualIgnoringCase(name, "argFrame")) {
-      if (!value.IsObject() || value.object->kind != Object::kFrame || value.object->values.size() != 3) {
-        Fail(at, "argFrame gives the values of _nextArgFrame, _parent and _implementor");
+      if (!value.IsObject() || value.object->kind != Object::kFrame || value.object->values.size() < 3) {
+        Fail(at, "argFrame gives the values of _nextArgFrame, _parent and _implementor, then of the variables it keeps");
       }
       function->options.specialsGiven = true;
       for (int slot = 0; slot < 3; ++slot) function->options.specials[slot] = value.object->values[slot];
+      // A variable the argFrame keeps is reached by name, as one a function
+      // inside reaches.
+      for (size_t slot = 3; slot < value.object->values.size(); ++slot) {
+        const std::string& kept = value.object->names[slot]->name;
+        function->options.kept.emplace_back(kept, value.object->values[slot]);
+        if (int32_t index = function->Find(kept); index >= 0) function->variables[index].captured = true;
+      }
     } else if (function && NamesEqualIgnoringCase(name, "moreLiterals")) {
       if (!value.IsObject() || value.object->kind != Object::kArray) Fail(at, "moreLiterals is an array");
       function->options.extraLiterals = value.object->values;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class Ref;
@@ -9,6 +10,12 @@ class Ref;
 // stand for a-z, and every other byte for itself.
 inline unsigned char FoldCase(unsigned char c) {
   return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+// A name with its letters folded, as a key that equal names share.
+inline std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return folded;
 }
 bool NamesEqualIgnoringCase(const char* a, const char* b);
 inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {

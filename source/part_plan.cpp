@@ -11,12 +11,6 @@
 #include "reader/heap_tree.h"
 
 namespace {
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return folded;
-}
-
 bool IsObject(const PrintedValue& value) {
   return value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame ||
          value.kind == PrintedValue::kBinary;
@@ -173,6 +167,6 @@ PartPlan::MapChoice PartPlan::ChoiceOf(const PrintedValue& value) const {
 std::string PartPlan::FreshName(const char* stem, int& counter) {
   while (true) {
     std::string name = stem + std::to_string(++counter);
-    if (names.insert(Folded(name)).second) return name;
+    if (names.insert(FoldedName(name)).second) return name;
   }
 }

@@ -28,11 +28,6 @@ Key Majority(const std::map<Key, int>& counts, Key otherwise) {
   return best;
 }
 
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return folded;
-}
 }  // namespace
 
 void PartPlan::ChooseRules(uint64_t rootArray) {
@@ -80,7 +75,7 @@ void PartPlan::ChooseRules(uint64_t rootArray) {
     std::vector<std::string> names;
     for (int32_t k = 1; k < tree.NumberOfElements(map); ++k) {
       std::optional<std::string_view> name = SymbolOf(tree, tree.Element(map, k));
-      names.push_back(name ? Folded(*name) : std::string());
+      names.push_back(name ? FoldedName(*name) : std::string());
       if (name) spelled.emplace(*name);
     }
     PrintedValue super = tree.Element(map, 0);
@@ -150,7 +145,7 @@ void PartPlan::ChooseMaps(const std::set<int64_t>& explicitMaps) {
     std::vector<std::string> names;
     for (int32_t k = 1; k < tree.NumberOfElements(map); ++k) {
       std::optional<std::string_view> name = SymbolOf(tree, tree.Element(map, k));
-      names.push_back(name ? Folded(*name) : std::string());
+      names.push_back(name ? FoldedName(*name) : std::string());
     }
     ++functionMaps[names];
   }
@@ -162,7 +157,7 @@ void PartPlan::ChooseMaps(const std::set<int64_t>& explicitMaps) {
     std::vector<std::string> names;
     for (int32_t k = 1; k < tree.NumberOfElements(map); ++k) {
       std::optional<std::string_view> name = SymbolOf(tree, tree.Element(map, k));
-      names.push_back(name ? Folded(*name) : std::string());
+      names.push_back(name ? FoldedName(*name) : std::string());
       proto = proto || (name && NamesEqualIgnoringCase(*name, "_proto"));
     }
     // A map also reached as data (a literal of a function written as its

@@ -1,6 +1,7 @@
 #include "source/written_values.h"
 
 #include <cmath>
+#include <unordered_set>
 
 #include "decompiler/decompiler.h"
 #include "decompiler/function_frame.h"
@@ -262,6 +263,28 @@ void ExactWriter::Function(const PrintedValue& frame, SourceText& out, int depth
   if (!options.empty()) out.Put(", {" + options + "})");
 }
 
+// The names that functions written inside `function` reach by name: the
+// variables of its that they capture.
+std::unordered_set<std::string> ExactWriter::NamesReachedInside(const Decompiler& function) const {
+  std::unordered_set<std::string> reached;
+  std::vector<const Decompiler*> work = {&function};
+  while (!work.empty()) {
+    const Decompiler* current = work.back();
+    work.pop_back();
+    if (current != &function) {
+      for (const Instruction& ins : current->Code()) {
+        if (ins.op != Op::kFindVar && ins.op != Op::kFindAndSetVar) continue;
+        if (std::optional<std::string_view> name = current->Function().SymbolAt(ins.b)) reached.insert(FoldedName(*name));
+      }
+    }
+    for (const PrintedValue& literal : current->Function().literals) {
+      const Decompiler* inside = literal.kind == PrintedValue::kFrame ? plan.Source(literal.object) : nullptr;
+      if (inside && plan.ConstantName(literal.object).empty()) work.push_back(inside);
+    }
+  }
+  return reached;
+}
+
 // What a function's frame holds beyond what its source and the part's rules
 // make: another format, other debugging information, an argFrame's first
 // slots, literals its code does not use, another map.
@@ -283,15 +306,28 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
   if (actual != expected) options.push_back(actual == kNone ? "debugInfo: 'none" : actual == kNil ? "debugInfo: nil" : "debugInfo: 'names");
   std::optional<PrintedValue> argFrame = tree.FindSlot(frame.object, "argFrame");
   if (argFrame && argFrame->kind == PrintedValue::kFrame && tree.NumberOfSlots(argFrame->object) >= 3) {
+    auto isNil = [](const PrintedValue& value) { return value.kind == PrintedValue::kImmediate && value.word == Ref::kNil; };
+    int32_t slots = tree.NumberOfSlots(argFrame->object);
     bool plain = true;
-    for (int32_t k = 0; k < 3; ++k) {
-      PrintedValue special = tree.SlotValue(argFrame->object, k);
-      plain = plain && special.kind == PrintedValue::kImmediate && special.word == Ref::kNil;
+    for (int32_t k = 0; k < 3; ++k) plain = plain && isNil(tree.SlotValue(argFrame->object, k));
+    // In the newer format the variables it keeps follow: those no function
+    // written inside reaches by name, or that hold a value, are given.
+    bool kept = false;
+    if (!nos1 && slots > 3) {
+      std::unordered_set<std::string> reached = NamesReachedInside(function);
+      for (int32_t k = 3; k < slots; ++k) {
+        kept = kept || !isNil(tree.SlotValue(argFrame->object, k)) ||
+               !reached.count(FoldedName(tree.SlotName(argFrame->object, k)));
+      }
     }
-    if (!plain) {
-      options.push_back("argFrame: {_nextArgFrame: " + text(tree.SlotValue(argFrame->object, 0)) +
-                        ", _parent: " + text(tree.SlotValue(argFrame->object, 1)) +
-                        ", _implementor: " + text(tree.SlotValue(argFrame->object, 2)) + "}");
+    if (!plain || kept) {
+      std::string given = "argFrame: {_nextArgFrame: " + text(tree.SlotValue(argFrame->object, 0)) +
+                          ", _parent: " + text(tree.SlotValue(argFrame->object, 1)) +
+                          ", _implementor: " + text(tree.SlotValue(argFrame->object, 2));
+      for (int32_t k = 3; kept && k < slots; ++k) {
+        given += ", " + Identifier(tree.SlotName(argFrame->object, k)) + ": " + text(tree.SlotValue(argFrame->object, k));
+      }
+      options.push_back(given + "}");
     }
   }
   const std::vector<PrintedValue>& literals = function.Function().literals;

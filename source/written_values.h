@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "decompiler/literal_writer.h"
 #include "objects/tree_printer.h"
 
+class Decompiler;
 class HeapTree;
 class PartPlan;
 class SourceText;
@@ -47,6 +49,7 @@ class ExactWriter : public LiteralWriter {
   std::string Scalar(const PrintedValue& value) const;
   std::string Options(const PrintedValue& frame) const;
   std::string FunctionOptions(const PrintedValue& frame, SourceText& out, int depth);
+  std::unordered_set<std::string> NamesReachedInside(const Decompiler& function) const;
 
   HeapTree& tree;
   const PartPlan& plan;
