@@ -89,6 +89,7 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
       values.push_back({});
     }
     Object* frame = objects.Frame(std::move(names), std::move(values), MapRule::kArgFrame);
+    if (options.argFrameMap) frame->map = options.argFrameMap;
     argFrame = Value::Of(frame);
   }
 

@@ -27,6 +27,7 @@ struct FunctionOptions {
   // Literals after those the code uses, which some compilers left.
   std::vector<Value> extraLiterals;
   Object* map = nullptr;  // the frame's map, where given
+  Object* argFrameMap = nullptr;  // the argFrame's
 };
 
 // A variable of a function: an argument, a local, or one the compiler adds

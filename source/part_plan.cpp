@@ -123,6 +123,8 @@ void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::
       argFrame && argFrame->kind == PrintedValue::kFrame) {
     PrintedValue map = tree.Value(static_cast<uint64_t>(argFrame->offset) + 8);
     ++users[map.object].argFrames;
+    mapUsers[map.object].push_back(*argFrame);
+    argFrames.insert(argFrame->object);
     for (int32_t k = std::min(tree.NumberOfSlots(argFrame->object), 3); k-- > 0;) {
       work.push_back(tree.SlotValue(argFrame->object, k));
     }

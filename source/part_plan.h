@@ -103,6 +103,7 @@ class PartPlan {
   std::vector<std::pair<std::string, PrintedValue>> namedMaps;
   std::unordered_set<const void*> inCode;    // objects the code pushes, by a site
   std::unordered_set<const void*> closures;  // functions pushed with set-lex-scope
+  std::unordered_set<const void*> argFrames;  // of functions written as source
   std::vector<std::pair<std::string, uint32_t>> magicConstants;
   std::unordered_set<const void*> reusedEntries;  // a literal that one function pushes at two places
   std::unordered_set<const void*> named;

@@ -176,10 +176,12 @@ void PartPlan::ChooseMaps(const std::set<int64_t>& explicitMaps) {
     bool alone = rules.mergeMaps || all == 1;
     if (!forced && functionRule) {
       for (const PrintedValue& user : list) {
-        if (!Source(user.object)) choices[user.object] = {MapChoice::kAsFunction, 0, {}};
+        if (!Source(user.object) && !argFrames.count(user.object)) choices[user.object] = {MapChoice::kAsFunction, 0, {}};
       }
     } else if (!forced && use.sources == 0 && alone) {
-      for (const PrintedValue& user : list) choose(user, user.object == map ? 2 : rules.mapFlags);
+      for (const PrintedValue& user : list) {
+        if (!argFrames.count(user.object)) choose(user, user.object == map ? 2 : rules.mapFlags);
+      }
     } else {
       std::string name = FreshName("map", mapCount);
       namedMaps.emplace_back(name, value);

@@ -329,6 +329,8 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
       }
       options.push_back(given + "}");
     }
+    PartPlan::MapChoice choice = plan.ChoiceOf(*argFrame);
+    if (choice.kind == PartPlan::MapChoice::kNamed) options.push_back("argFrameMap: " + choice.name);
   }
   const std::vector<PrintedValue>& literals = function.Function().literals;
   std::vector<bool> used(literals.size());
