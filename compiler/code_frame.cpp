@@ -99,6 +99,7 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
   std::vector<std::string> slotNames = {"class", "instructions", "literals", "argFrame", "numArgs"};
   Object* instructions = objects.Binary(generator.Code(), Value::Of(objects.Symbol("instructions")));
   instructions->mergeable = true;
+  instructions->merged = options.mergeInstructions;
   std::vector<Value> values = {nos1 ? Value::Of(objects.Symbol("CodeBlock")) : Value::Word(Ref::kCodeBlockClass),
                                Value::Of(instructions),
                                literals, argFrame, Value::Integer(numArgs)};

@@ -28,6 +28,7 @@ struct FunctionOptions {
   std::vector<Value> extraLiterals;
   Object* map = nullptr;  // the frame's map, where given
   Object* argFrameMap = nullptr;  // the argFrame's
+  bool mergeInstructions = false;  // one object with equal instructions, whatever the rules
 };
 
 // A variable of a function: an argument, a local, or one the compiler adds

@@ -53,6 +53,7 @@ struct Object {
   // A map that the part may merge with an equal one (a frame constructor's),
   // or instructions, by the part's rules.
   bool mergeable = false;
+  bool merged = false;  // merged with an equal one whatever the rules
 };
 
 // The objects a compilation makes; they live as long as it does. Symbols are

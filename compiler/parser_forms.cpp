@@ -385,6 +385,8 @@ Node* Parser::WithOptions(Position at) {
     } else if (function && NamesEqualIgnoringCase(name, "moreLiterals")) {
       if (!value.IsObject() || value.object->kind != Object::kArray) Fail(at, "moreLiterals is an array");
       function->options.extraLiterals = value.object->values;
+    } else if (function && NamesEqualIgnoringCase(name, "mergeInstructions")) {
+      function->options.mergeInstructions = !value.IsNil();
     } else if (function && NamesEqualIgnoringCase(name, "argFrameMap")) {
       if (!value.IsObject() || !IsMap(*value.object)) Fail(at, "argFrameMap is a frame map, as Map(names, flags) makes");
       function->options.argFrameMap = value.object;

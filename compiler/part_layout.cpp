@@ -81,7 +81,7 @@ void PackageLayout::Place(const Value& value) {
     if (object->mergeable && object->kind == Object::kBinary) {
       // Strings written in the source, or instructions.
       bool string = object->cls.IsObject() && NamesEqualIgnoringCase(object->cls.object->name, "string");
-      if (string ? rules->mergeStrings : rules->mergeInstructions) {
+      if (string ? rules->mergeStrings : rules->mergeInstructions || object->merged) {
         auto [found, fresh] = (string ? strings : instructions).try_emplace(object->bytes, object);
         if (!fresh) {
           same[object] = found->second;

@@ -153,6 +153,13 @@ const std::string& PartPlan::ConstantName(const void* object) const {
   return found == constantNames.end() ? kNone : found->second;
 }
 
+bool PartPlan::SharesInstructions(const PrintedValue& function) const {
+  std::optional<PrintedValue> code = tree.FindSlot(function.object, "instructions");
+  if (!code) return false;
+  auto found = instructionUses.find(code->object);
+  return found != instructionUses.end() && found->second > 1;
+}
+
 const std::string& PartPlan::MagicName(uint32_t word) const {
   static const std::string kNone;
   for (const auto& [name, magic] : magicConstants) {

@@ -58,6 +58,8 @@ class PartPlan {
   const std::unordered_map<const void*, std::unique_ptr<Decompiler>>& Sources() const { return sources; }
   // A function written as its source; null for one written as its frame.
   const Decompiler* Source(const void* frame) const;
+  // Whether a function's instructions are another function's too.
+  bool SharesInstructions(const PrintedValue& function) const;
   // Whether the part's value reaches the object.
   bool Reaches(const void* object) const { return refs.count(object) > 0; }
   // The name of an object written as a constant, or empty.
@@ -104,6 +106,7 @@ class PartPlan {
   std::unordered_set<const void*> inCode;    // objects the code pushes, by a site
   std::unordered_set<const void*> closures;  // functions pushed with set-lex-scope
   std::unordered_set<const void*> argFrames;  // of functions written as source
+  std::unordered_map<const void*, int> instructionUses;  // by the functions written as source
   std::vector<std::pair<std::string, uint32_t>> magicConstants;
   std::unordered_set<const void*> reusedEntries;  // a literal that one function pushes at two places
   std::unordered_set<const void*> named;

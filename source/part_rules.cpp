@@ -90,7 +90,7 @@ void PartPlan::ChooseRules(uint64_t rootArray) {
 
   // Instructions are merged where every equal pair is one object, and some are.
   std::map<std::string, std::unordered_set<const void*>> byBytes;
-  std::unordered_map<const void*, int> uses;
+  std::unordered_map<const void*, int>& uses = instructionUses;
   for (const auto& [frame, function] : sources) {
     std::optional<PrintedValue> code = tree.FindSlot(frame, "instructions");
     if (!code || code->kind != PrintedValue::kBinary) continue;

@@ -346,6 +346,7 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
   if (!more.empty()) options.push_back("moreLiterals: [" + more + "]");
   PartPlan::MapChoice choice = plan.ChoiceOf(frame);
   if (choice.kind == PartPlan::MapChoice::kNamed) options.push_back("map: " + choice.name);
+  if (!rules.mergeInstructions && plan.SharesInstructions(frame)) options.push_back("mergeInstructions: true");
   (void)out;
   std::string joined;
   for (const std::string& option : options) joined += (joined.empty() ? "" : ", ") + option;
