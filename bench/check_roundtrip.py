@@ -84,8 +84,7 @@ class Comparison:
                 continue
             sx, sy = self.symbol(self.a, x), self.symbol(self.b, y)
             if sx is not None or sy is not None:
-                # Symbols are equal apart from the case of ASCII letters.
-                if sx is None or sy is None or sx.lower() != sy.lower():
+                if sx != sy:
                     self.problems.append(f"{where}: the symbol {sx} against {sy}")
                 continue
             if x in self.pairs or y in self.back:

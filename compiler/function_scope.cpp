@@ -18,7 +18,8 @@ int32_t FunctionScope::Declare(std::string_view name, bool argument) {
 uint32_t FunctionScope::Literal(Value value, bool fresh) {
   uint32_t index = static_cast<uint32_t>(literals.size());
   if (value.IsObject() && value.object->kind == Object::kSymbol) {
-    auto [found, added] = symbols.try_emplace(FoldedName(value.object->name), index);
+    // A function holds a symbol once whatever its case; data as it is spelled.
+    auto [found, added] = symbols.try_emplace(frame ? FoldedName(value.object->name) : value.object->name, index);
     if (!added) return found->second;
   } else if (!fresh && value.IsObject()) {
     auto [found, added] = objects.try_emplace(value.object, index);

@@ -23,6 +23,7 @@ struct PartRules {
   int32_t argFrameMapFlags = 2;
   bool mergeInstructions = false;  // equal instructions are one object
   bool mergeStrings = false;       // equal strings written in the source are one object
+  bool foldSymbols = true;         // a symbol is one object for names equal but for case
   // Spellings of symbols the part holds that the source does not write
   // (`String` where strings made here are of class `string`).
   std::vector<std::string> spellings;

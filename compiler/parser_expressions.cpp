@@ -264,6 +264,7 @@ Node* Parser::Primary() {
   if (AcceptWord("try")) return Try();
   if (AcceptWord("begin")) return Begin();
   if (AcceptWord("func")) return Function(at);
+  if (IsWord("native")) Fail(at, "native functions hold machine code, which is not compiled here");
   if (AcceptWord("call")) return CallWith();
   if (Accept("@")) {
     if (current.token != Token::kInteger || current.integer < 0 || current.integer >= (int64_t{1} << 30)) {

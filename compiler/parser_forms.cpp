@@ -190,7 +190,6 @@ Node* Parser::CallWith() {
 // func(a, b) body: a function of its own, read whole. Made inside another,
 // it is a closure over that one's variables.
 Node* Parser::Function(Position at) {
-  if (AcceptWord("native")) Fail(at, "native functions hold machine code, which is not compiled here");
   auto function = std::make_unique<FunctionScope>(scope->frame ? scope : nullptr, at);
   function->frame = objects.Frame({}, {}, MapRule::kFunction);
   FunctionScope* outer = scope;

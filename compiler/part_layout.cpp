@@ -45,7 +45,7 @@ const Object* PackageLayout::Resolved(const Object* object) const {
 }
 
 uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
-  parts.push_back({start, start, spec.rules.alignment, spec.rules.padding, {}, spec.root});
+  parts.push_back({start, start, spec.rules.alignment, spec.rules.padding, spec.rules.foldSymbols, {}, spec.root});
   rules = &spec.rules;
   symbols.clear();
   spellings.clear();
@@ -69,9 +69,9 @@ void PackageLayout::Place(const Value& value) {
   auto place = [&](const Object* object) -> bool {
     object = Resolved(object);
     if (object->kind == Object::kSymbol) {
-      std::string folded = FoldedName(object->name);
+      std::string folded = rules->foldSymbols ? FoldedName(object->name) : object->name;
       if (symbols.count(folded)) return false;
-      auto spelled = spellings.find(folded);
+      auto spelled = spellings.find(FoldedName(object->name));
       const Object* symbol = spelled == spellings.end() ? object : objects.Symbol(spelled->second);
       symbols[folded] = placed.size();
       Allocate(symbol, SizeOf(*symbol));
@@ -167,7 +167,7 @@ uint32_t PackageLayout::Word(const Value& value, const Part& part) const {
   const Object* object = Resolved(value.object);
   if (object->kind == Object::kSymbol) {
     size_t index = static_cast<size_t>(&part - parts.data());
-    return placed[partSymbols[index].at(FoldedName(object->name))].offset + 1;
+    return placed[partSymbols[index].at(part.foldSymbols ? FoldedName(object->name) : object->name)].offset + 1;
   }
   return placed[where.at(object)].offset + 1;
 }

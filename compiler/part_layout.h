@@ -38,6 +38,7 @@ class PackageLayout {
     uint32_t start, end;
     uint32_t alignment;
     uint8_t padding;
+    bool foldSymbols;
     std::vector<size_t> placed;  // into `objects`, in order
     Value root;
   };

@@ -209,6 +209,7 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   fields.Number("argFrameMapFlags", rules.argFrameMapFlags);
   fields.Boolean("mergeInstructions", rules.mergeInstructions);
   fields.Boolean("mergeStrings", rules.mergeStrings);
+  fields.Boolean("foldSymbols", rules.foldSymbols);
   fields.Names("spellings", rules.spellings);
   fields.Boolean("rootArray", part.rootArray);
   fields.NoOthers();

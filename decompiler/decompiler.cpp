@@ -150,8 +150,11 @@ std::string Decompiler::LiteralSummary(uint32_t index) const {
       if (IsStringClass(binary.className)) return Cut(StringLiteral(binary.bytes, binary.length));
       return Concat({"<", binary.className, ", ", std::to_string(binary.length), " bytes>"});
     }
-    default:
-      return Concat({"@", std::to_string(value.word >> 2)});
+    default: {
+      SourceText text;
+      ValueSource(tree).Value(value, text, 0);
+      return text.Text();
+    }
   }
 }
 

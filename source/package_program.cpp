@@ -137,6 +137,7 @@ std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules
     if (rules->argFrameMapFlags != 2) fields.push_back("argFrameMapFlags: " + std::to_string(rules->argFrameMapFlags));
     if (rules->mergeInstructions) fields.push_back("mergeInstructions: true");
     if (rules->mergeStrings) fields.push_back("mergeStrings: true");
+    if (!rules->foldSymbols) fields.push_back("foldSymbols: nil");
     if (rootArray) fields.push_back("rootArray: true");
     if (!rules->spellings.empty()) {
       std::string list;

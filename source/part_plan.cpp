@@ -32,7 +32,10 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) 
     PrintedValue value = work.back();
     work.pop_back();
     if (!IsObject(value)) continue;
-    if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) continue;
+    if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) {
+      symbols.insert(value.object);
+      continue;
+    }
     if (++refs[value.object] > 1) continue;
     objects.push_back(value);
     if (value.kind == PrintedValue::kFrame && IsFunctionFrame(tree, value) && !raw.count(value.offset)) {

@@ -39,6 +39,7 @@ class PartPlan {
     int32_t argFrameMapFlags = 2;
     bool mergeInstructions = false;
     bool mergeStrings = false;
+    bool foldSymbols = true;
     std::vector<std::string> spellings;
   };
   const Rules& GetRules() const { return rules; }
@@ -107,6 +108,7 @@ class PartPlan {
   std::unordered_set<const void*> closures;  // functions pushed with set-lex-scope
   std::unordered_set<const void*> argFrames;  // of functions written as source
   std::unordered_map<const void*, int> instructionUses;  // by the functions written as source
+  std::unordered_set<const void*> symbols;  // reached as values
   std::vector<std::pair<std::string, uint32_t>> magicConstants;
   std::unordered_set<const void*> reusedEntries;  // a literal that one function pushes at two places
   std::unordered_set<const void*> named;

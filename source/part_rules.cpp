@@ -117,6 +117,20 @@ void PartPlan::ChooseRules(uint64_t rootArray) {
   }
   rules.mergeStrings = sharedString && !apart;
 
+  // Symbols are one object for names equal but for case, unless the part
+  // holds two such.
+  std::unordered_map<std::string, std::string_view> spellingOf;
+  auto spell = [&](const PrintedValue& symbol) {
+    std::optional<std::string_view> name = SymbolOf(tree, symbol);
+    if (!name) return;
+    auto [found, fresh] = spellingOf.try_emplace(FoldedName(*name), *name);
+    if (!fresh && found->second != *name) rules.foldSymbols = false;
+  };
+  for (const void* symbol : symbols) spell(PrintedValue{PrintedValue::kBinary, 1, symbol, static_cast<int64_t>(tree.Offset(symbol))});
+  for (const auto& [map, use] : users) {
+    for (int32_t k = 1; k < tree.NumberOfElements(map); ++k) spell(tree.Element(map, k));
+  }
+
   // Names the compiler spells itself, spelled otherwise in the part.
   for (const PrintedValue& object : objects) {
     if (object.kind == PrintedValue::kFrame) continue;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "objects/errors.h"
-#include "objects/symbol.h"
 #include "reader/file_bytes.h"
 #include "reader/heap.h"
 
@@ -53,10 +52,7 @@ class Walk {
     }
     bool symbolA = a.IsSymbol(x), symbolB = b.IsSymbol(y);
     if (symbolA || symbolB) {
-      // Symbols are equal apart from the case of ASCII letters.
-      if (!symbolA || !symbolB || !NamesEqualIgnoringCase(a.SymbolName(x), b.SymbolName(y))) {
-        Fault(step, "a symbol differs");
-      }
+      if (!symbolA || !symbolB || a.SymbolName(x) != b.SymbolName(y)) Fault(step, "a symbol differs");
       return;
     }
     auto [pair, fresh] = pairs.try_emplace(x, y);

@@ -142,6 +142,8 @@ void ExpectRebuiltFromSource(const std::string& bytes, bool sameBytes, bool asSo
   if (sameBytes) {
     EXPECT_TRUE(compiled.package == bytes) << source.out;
   }
+  // What the printer wrote, read and printed again, is the same text.
+  EXPECT_EQ(InspectBytes(compiled.package, InspectMode::kSource).out, source.out);
   if (asSource) {
     EXPECT_EQ(source.out.find("instructions:"), std::string::npos) << source.out;
   }

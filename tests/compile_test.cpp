@@ -1,0 +1,246 @@
+// The compiler: the instructions each form of NewtonScript gives, and the
+// faults a source can have, each refused with its place.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "compiler/compile.h"
+#include "decompiler/decompiler.h"
+#include "reader/faults.h"
+#include "reader/heap_tree.h"
+#include "reader/laid_out.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const char kHeader[] = "Package({name: \"t\"});\n";
+
+std::string Program(const std::string& value, const std::string& settings = "") {
+  return std::string(kHeader) + "Part({type: \"form\", flags: 0x81, debugInfo: true" + settings + "}, " + value + ");\n";
+}
+
+// The first function of the part's value, one instruction after another:
+// "name B ; what B is", as the disassembly has it without the pc.
+std::string Instructions(const std::string& source) {
+  Compiled compiled = CompileSource(source);
+  if (!compiled.error.empty()) return "error " + std::to_string(compiled.line) + ":" + compiled.error;
+  Faults faults("", nullptr);
+  LaidOut package(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), faults);
+  package.heap.Check();
+  HeapTree tree(package.heap);
+  PrintedValue root = tree.Root(package.heap.Roots().at(0).offset);
+  Decompiler function(tree, tree.Element(root.object, 0));
+  std::string all;
+  for (const Instruction& ins : function.Code()) {
+    std::string line = function.Disassembly(ins);
+    line.erase(0, line.find_first_not_of(' '));
+    line.erase(0, line.find(' ') + 2);
+    for (size_t at; (at = line.find("  ")) != std::string::npos;) line.erase(at, 1);
+    all += (all.empty() ? "" : "; ") + line;
+  }
+  return all;
+}
+
+struct Form {
+  const char* title;
+  const char* function;
+  const char* instructions;
+};
+
+// clang-format off
+const Form kForms[] = {
+    {"unary minus is 0 minus the value; a negative number is a number",
+     "func(x) [-x, -5, -(x)]",
+     "push-constant 0 ; 0; get-var 3 ; x; freq-func 1 ; subtract; push-constant 65516 ; -5; push-constant 0 ; 0; "
+     "get-var 3 ; x; freq-func 1 ; subtract; push 0 ; 'Array; make-array 3; return"},
+    {"exists on a variable looked up by name, and on a path",
+     "func(a) [gx exists, a.b exists]",
+     "push 0 ; 'gx; push 1 ; 'HasVar; call 1; get-var 3 ; a; push 2 ; 'b; freq-func 23 ; has-path; push 3 ; 'Array; "
+     "make-array 2; return"},
+    {"a local with a value, a comment of each kind",
+     "func() begin local x := 1 /* one */; // done\n x end",
+     "push-constant 4 ; 1; set-var 3 ; x; get-var 3 ; x; return"},
+    {"an if as a statement has no else-part to jump over",
+     "func(a) begin if a then f(); a end",
+     "get-var 3 ; a; branch-if-false 7 ; -> 7; push 0 ; 'f; call 0; pop; get-var 3 ; a; return"},
+    {"and in a condition is tested by its value",
+     "func(a, b) begin if a and b then f(); nil end",
+     "get-var 3 ; a; branch-if-false 8 ; -> 8; get-var 4 ; b; branch 9 ; -> 9; push-constant 2 ; nil; "
+     "branch-if-false 15 ; -> 15; push 0 ; 'f; call 0; pop; push-constant 2 ; nil; return"},
+    {"a bare break and return; the compiler's own return after the last",
+     "func(a) begin loop if a then break; return end",
+     "get-var 3 ; a; branch-if-false 11 ; -> 11; push-constant 2 ; nil; branch 14 ; -> 14; branch 12 ; -> 12; "
+     "push-constant 2 ; nil; pop; branch 0 ; -> 0; pop; push-constant 2 ; nil; return; return"},
+    {"strings with their escapes and a symbol of an odd name",
+     "func() [\"a\\\"b\\\\\\n\\t\", \"\\u00E9\\u\", '|odd name|]",
+     "push 0 ; \"a\\\"b\\\\\\n\\t\"; push 1 ; \"\\u00E9\\u\"; push 2 ; '|odd name|; push 3 ; 'Array; make-array 3; return"},
+    {"numbers beyond push-constant, reals and characters",
+     "func() [8191, 8192, -8193, 1.5, $\\u2022]",
+     "push-constant 32764 ; 8191; push 0 ; 8192; push 1 ; -8193; push 2 ; <real, 8 bytes>; push 3 ; $\\u2022; "
+     "push 4 ; 'Array; make-array 5; return"},
+    {"quoted arrays and frames are literals; a classed array is made",
+     "func(x) ['[1, sym, \"s\"], '{a: 1}, [pair: x, 2]]",
+     "push 0 ; [3 elements]; push 1 ; {1 slots}; get-var 3 ; x; push-constant 8 ; 2; push 2 ; 'pair; "
+     "make-array 2; push 3 ; 'Array; make-array 3; return"},
+    {"a path of several names is one literal",
+     "func(a) a.b.c.d",
+     "get-var 3 ; a; push 0 ; [3 elements]; get-path 1; return"},
+    {"a closure, a plain function literal",
+     "func() [func() 1, WithOptions(func() 2, {closure: nil})]",
+     "push 0 ; func; set-lex-scope; push 1 ; func; push 2 ; 'Array; make-array 2; return"},
+    {"a variable a function inside reaches lives in the argFrame",
+     "func(a) begin local n := 0; func() n + a end",
+     "get-var 3 ; a; find-and-set-var 0 ; 'a; push-constant 0 ; 0; find-and-set-var 1 ; 'n; push 2 ; func; set-lex-scope; return"},
+    {"for with a step: counter, limit and step numbered as it begins",
+     "func(x) begin for i := 10 to x by -2 do f(i); nil end",
+     "push-constant 40 ; 10; set-var 4 ; i; get-var 3 ; x; set-var 5 ; i|limit; push-constant 65528 ; -2; "
+     "set-var 6 ; i|incr; get-var 6 ; i|incr; get-var 4 ; i; branch 21 ; -> 21; get-var 4 ; i; push 0 ; 'f; "
+     "call 1; pop; get-var 6 ; i|incr; incr-var 4 ; i; get-var 5 ; i|limit; branch-if-loop-not-done 15 ; -> 15; "
+     "push-constant 2 ; nil; pop; push-constant 2 ; nil; return"},
+    {"sends, inherited and call with",
+     "func(a) [:m(a), :?m(), a:m(), inherited:m(), inherited:?m(1), call a with (1)]",
+     "get-var 3 ; a; push-self; push 0 ; 'm; send 1; push-self; push 0 ; 'm; send-if-defined 0; get-var 3 ; a; "
+     "push 0 ; 'm; send 0; push 0 ; 'm; resend 0; push-constant 4 ; 1; push 0 ; 'm; resend-if-defined 1; "
+     "push-constant 4 ; 1; get-var 3 ; a; invoke 1; push 1 ; 'Array; make-array 6; return"},
+    {"assignments to paths and elements, as statements and as values",
+     "func(a, i) begin a.b.c := 1; a[i] := 2; f(a.b := 3) end",
+     "get-var 3 ; a; push 0 ; [2 elements]; push-constant 4 ; 1; set-path 0; get-var 3 ; a; get-var 4 ; i; "
+     "push-constant 8 ; 2; freq-func 3 ; set-aref; pop; get-var 3 ; a; push 1 ; 'b; push-constant 12 ; 3; "
+     "set-path 1; push 2 ; 'f; call 1; return"},
+};
+// clang-format on
+
+}  // namespace
+
+TEST(CompileTest, EachFormGivesThePlatformCompilersInstructions) {
+  for (const Form& form : kForms) {
+    EXPECT_EQ(Instructions(Program(form.function)), form.instructions) << form.title;
+  }
+}
+
+namespace {
+
+struct Faulty {
+  const char* title;
+  std::string source;
+  const char* message;  // after "src.ns:"
+};
+
+const char kPrecious[] = "a package that must survive";
+
+ToolResult Compile(const TempDir& dir, const std::vector<std::string>& args, const std::string& input = "/dev/null") {
+  return RunTool(PKGCOMPILE_PATH, dir.Path(), args, "pkgcompile", {}, input);
+}
+
+}  // namespace
+
+TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
+  const std::string header = "Package({name: \"t\"});\n";
+  const Faulty kFaulty[] = {
+      {"an unterminated string", header + "Part({}, \"abc);\n", "2:10: the string is not closed"},
+      {"an unterminated symbol", header + "Part({}, '|abc);\n", "2:11: the symbol's name is not closed by |"},
+      {"an unterminated comment", header + "/* never ends\nPart({}, 1);\n", "2:1: the comment is not closed"},
+      {"a begin without its end", header + "Part({}, func() begin 1; begin 2 end);\n",
+       "2:37: ';' or 'end' is needed here, not ')'"},
+      {"an end without its begin", header + "Part({}, func() 1 end);\n",
+       "2:19: ')' or ',' is needed here, not the word end"},
+      {"a func without its body", header + "Part({}, func());\n", "2:16: a value is needed here, not ')'"},
+      {"an unknown character", header + "Part({}, func() 1 # 2);\n", "2:19: an unknown character '#'"},
+      {"hex of an odd length", header + "Part({}, MakeBinaryFromHex(\"abc\", 'data));\n",
+       "2:10: the hex digits are of an odd number: a byte is two"},
+      {"an integer beyond 30 bits", header + "Part({}, func() 536870912);\n",
+       "2:17: the number is out of range: integers are of 30 bits"},
+      {"a number beyond any", header + "Part({}, 99999999999999999999999);\n", "2:10: the number is out of range"},
+      {"a real beyond any", header + "Part({}, 1.5e99999);\n", "2:10: the number is out of range"},
+      {"a short \\u group", header + "Part({}, \"\\u12\");\n", "2:15: a \\u group needs four hex digits"},
+      {"an empty file", "", "1:1: no Package({...}) gives the package's header"},
+      {"no part", header, "2:1: no Part({...}, value) gives the package a part"},
+      {"a file that is not text", std::string("\0\xFF\xFE\x01", 4), "1:1: the source is not text: it holds a zero byte"},
+      {"bytes that are not UTF-8", "Package({name: \"t\xFF\"});\n",
+       "1:18: the source is not text: its bytes are not UTF-8 here"},
+      {"an argument named twice", header + "Part({}, func(a, a) a);\n", "2:18: the argument a is named twice"},
+      {"a break outside any loop", header + "Part({}, func() break);\n", "2:17: break is outside any loop"},
+      {"native code", header + "Part({}, native func() 1);\n",
+       "2:10: native functions hold machine code, which is not compiled here"},
+  };
+  for (const Faulty& row : kFaulty) {
+    SCOPED_TRACE(row.title);
+    TempDir dir;
+    WriteFile(dir / "src.ns", row.source);
+    WriteFile(dir / "out.pkg", kPrecious);
+    ToolResult result = Compile(dir, {"-o", "out.pkg", "src.ns"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, std::string("src.ns:") + row.message + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ReadFile(dir / "out.pkg"), kPrecious);
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"out.pkg", "src.ns"}));
+  }
+}
+
+// Nesting as deep as a crafted source likes is compiled or refused with its
+// place, never a crash.
+TEST(CompileTest, DeepNestingIsRefusedWithItsPlace) {
+  const int kDeep = 10000;
+  auto repeat = [](const std::string& piece, int times) {
+    std::string all;
+    for (int k = 0; k < times; ++k) all += piece;
+    return all;
+  };
+  const std::string kNested[] = {
+      repeat("(", kDeep) + "1" + repeat(")", kDeep),
+      repeat("- ", kDeep) + "x",
+      repeat("not ", kDeep) + "x",
+      repeat("begin ", kDeep) + "1" + repeat(" end", kDeep),
+      repeat("if x then ", kDeep) + "1",
+      repeat("[", kDeep) + repeat("]", kDeep),
+      "'" + repeat("[", kDeep) + repeat("]", kDeep),
+      repeat("{a: ", kDeep) + "1" + repeat("}", kDeep),
+      repeat("func() ", kDeep) + "1",
+      repeat("f(", kDeep) + repeat(")", kDeep),
+      "x" + repeat("[1]", kDeep),
+  };
+  for (const std::string& nested : kNested) {
+    Compiled compiled = CompileSource(Program("func(x) " + nested));
+    EXPECT_NE(compiled.error.find("nests more than"), std::string::npos) << nested.substr(0, 40);
+    EXPECT_EQ(compiled.line, 2) << nested.substr(0, 40);
+  }
+  // A path of many names is one literal, however long.
+  EXPECT_EQ(CompileSource(Program("func(x) x" + repeat(".a", kDeep))).error, "");
+}
+
+TEST(CompileTest, CommandLine) {
+  TempDir dir;
+  const std::string source = Program("func(a) a + 1");
+  WriteFile(dir / "app.ns", source);
+  WriteFile(dir / "out.pkg", kPrecious);
+  std::string package = CompileSource(source).package;
+
+  ToolResult help = Compile(dir, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: pkgcompile [-o OUTPUT.pkg] SOURCE.ns\n", 0), 0u);
+  EXPECT_EQ(Compile(dir, {"--version"}).out, "pkgcompile " PKGEMBED_VERSION "\n");
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{}, {"--bogus", "app.ns"}, {"app.ns", "other.ns"}, {"-o"}, {"-"}, {"--help", "x"}}) {
+    ToolResult result = Compile(dir, wrong);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind("usage: pkgcompile", 0), 0u);
+  }
+  ToolResult missing = Compile(dir, {"none.ns"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "pkgcompile: cannot read none.ns: No such file or directory\n");
+
+  // Beside the source, over an existing package, from standard input, and to
+  // standard output: the same bytes.
+  EXPECT_EQ(Compile(dir, {"app.ns"}).status, 0);
+  EXPECT_EQ(ReadFile(dir / "app.pkg"), package);
+  EXPECT_EQ(Compile(dir, {"-o", "out.pkg", "-"}, dir / "app.ns").status, 0);
+  EXPECT_EQ(ReadFile(dir / "out.pkg"), package);
+  ToolResult piped = Compile(dir, {"-o", "-", "app.ns"});
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out, package);
+  // A fault in standard input is reported against it.
+  WriteFile(dir / "bad.ns", "Part(");
+  EXPECT_EQ(Compile(dir, {"-o", "x.pkg", "-"}, dir / "bad.ns").err.rfind("<stdin>:1:", 0), 0u);
+}
