@@ -89,7 +89,10 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
       values.push_back({});
     }
     Object* frame = objects.Frame(std::move(names), std::move(values), MapRule::kArgFrame);
-    if (options.argFrameMap) frame->map = options.argFrameMap;
+    if (options.argFrameMap) {
+      if (!MapNames(*options.argFrameMap, frame->names)) throw SourceError(function.at, "the map names other slots than the argFrame");
+      frame->map = options.argFrameMap;
+    }
     argFrame = Value::Of(frame);
   }
 
@@ -129,7 +132,10 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
   for (const std::string& name : slotNames) frame->names.push_back(objects.Symbol(name));
   frame->values = std::move(values);
   frame->rule = MapRule::kFunction;
-  if (options.map) frame->map = options.map;
+  if (options.map) {
+    if (!MapNames(*options.map, frame->names)) throw SourceError(function.at, "the map names other slots than the function's frame");
+    frame->map = options.map;
+  }
 }
 
 }  // namespace compiler

@@ -72,6 +72,22 @@ bool IsMap(const Object& object) {
   return object.kind == Object::kArray && !object.cls.IsObject() && (object.cls.word & 3) == 0;
 }
 
+bool MapNames(const Object& map, const std::vector<Object*>& names) {
+  std::vector<const Object*> chain;
+  for (const Object* at = &map; at && IsMap(*at) && chain.size() <= names.size();
+       at = at->values.empty() ? nullptr : at->values[0].object) {
+    chain.push_back(at);
+  }
+  size_t next = 0;
+  for (auto map = chain.rbegin(); map != chain.rend(); ++map) {
+    for (size_t k = 1; k < (*map)->values.size(); ++k) {
+      const Object* name = (*map)->values[k].object;
+      if (next >= names.size() || !name || !NamesEqualIgnoringCase(name->name, names[next++]->name)) return false;
+    }
+  }
+  return next == names.size();
+}
+
 PrintedValue ObjectTree::Printed(const Value& value) {
   if (!value.object) {
     uint32_t word = value.word;

@@ -83,6 +83,8 @@ class Objects {
 
 // Whether an object is a frame map: an array whose class is an integer.
 bool IsMap(const Object& object);
+// Whether a map, with its supermaps, names these slots in this order.
+bool MapNames(const Object& map, const std::vector<Object*>& names);
 
 // The objects as the tree printer and the source writer see them.
 class ObjectTree : public PrintedTree {

@@ -394,8 +394,12 @@ Node* Parser::WithOptions(Position at) {
       if (function) {
         function->options.map = value.object;
       } else if (map) {
+        std::vector<Object*> names;
+        for (size_t k = 1; k < map->values.size(); ++k) names.push_back(map->values[k].object);
+        if (!MapNames(*value.object, names)) Fail(at, "the map names other slots than the frame's");
         scope->literals[target->index] = value;
       } else if (object && object->kind == Object::kFrame) {
+        if (!MapNames(*value.object, object->names)) Fail(at, "the map names other slots than the frame's");
         object->map = value.object;
       } else {
         known = false;

@@ -7,6 +7,7 @@
 #include "decompiler/instructions.h"
 #include "objects/errors.h"
 #include "objects/symbol.h"
+#include "packaging/big_endian.h"
 
 namespace compiler {
 
@@ -34,8 +35,8 @@ void Program::Declare(std::string_view name, Value value, Position at) {
 // Package(...) and Part(...) are the statements of a program.
 void Program::Run(Node* statement, FunctionScope& top) {
   Position at = parser->PositionOf(statement);
-  std::optional<std::string_view> name =
-      statement->kind == Kind::kCall ? std::optional(top.literals[statement->index].object->name) : std::nullopt;
+  std::optional<std::string_view> name;
+  if (statement->kind == Kind::kCall) name = top.literals[statement->index].object->name;
   if (name && NamesEqualIgnoringCase(*name, "Package") && statement->kids.size() == 1) {
     if (packageGiven) throw SourceError(at, "the package's header is given twice");
     packageGiven = true;
@@ -146,7 +147,10 @@ Value Program::Call(Node* node, FunctionScope& scope) {
   }
   if (NamesEqualIgnoringCase(name, "Immediate")) {
     arguments(1, 1);
-    return Value::Word(static_cast<uint32_t>(NumberOf(node->kids[0], scope, *this, *parser)));
+    uint32_t word = static_cast<uint32_t>(NumberOf(node->kids[0], scope, *this, *parser));
+    // A word whose low bits are 01 would point somewhere.
+    if ((word & 3) == 1) throw SourceError(at, "an immediate's low bits are not 01, which a pointer's are");
+    return Value::Word(word);
   }
   if (NamesEqualIgnoringCase(name, "Map")) {
     arguments(2, 3);
@@ -159,7 +163,18 @@ Value Program::Call(Node* node, FunctionScope& scope) {
     }
     int32_t flags = static_cast<int32_t>(NumberOf(node->kids[1], scope, *this, *parser));
     Value supermap = node->kids.size() > 2 ? Evaluate(node->kids[2], scope) : Value{};
-    return Value::Of(objects.Map(symbols, flags, supermap));
+    if (supermap.IsObject() && !IsMap(*supermap.object)) throw SourceError(at, "a supermap is a map, as Map makes");
+    Object* map = objects.Map(symbols, flags, supermap);
+    // Every name once along the chain.
+    std::unordered_set<std::string> seen;
+    for (const Object* at = map; at; at = at->values.empty() ? nullptr : at->values[0].object) {
+      for (size_t k = 1; k < at->values.size(); ++k) {
+        if (!seen.insert(FoldedName(at->values[k].object->name)).second) {
+          throw SourceError(this->parser->PositionOf(node), "the map names " + at->values[k].object->name + " twice");
+        }
+      }
+    }
+    return Value::Of(map);
   }
   if (NamesEqualIgnoringCase(name, "Package") || NamesEqualIgnoringCase(name, "Part")) {
     throw SourceError(at, name + "(...) is a statement of its own");
@@ -187,6 +202,18 @@ void Program::SetPackage(Node* settings, FunctionScope& scope) {
   if (package.signature != "package0" && package.signature != "package1") {
     throw SourceError(parser->PositionOf(settings), "a package's signature is \"package0\" or \"package1\"");
   }
+  // Relocation data says its own size, which must be what it is, and is
+  // there where the flags say so.
+  const size_t kRelocationHeader = 20;
+  const uint32_t kRelocationFlag = 0x04000000;
+  const std::string& relocation = package.relocation;
+  bool flagged = package.flags & kRelocationFlag;
+  if (flagged != !relocation.empty() ||
+      (flagged && (relocation.size() < kRelocationHeader ||
+                   LoadBig32(reinterpret_cast<const uint8_t*>(relocation.data()) + 4) != relocation.size()))) {
+    throw SourceError(parser->PositionOf(settings),
+                      "relocation data is given with the flag 0x04000000, and its second word is its size");
+  }
 }
 
 void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
@@ -212,11 +239,14 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
   fields.Boolean("foldSymbols", rules.foldSymbols);
   fields.Names("spellings", rules.spellings);
   fields.Boolean("rootArray", part.rootArray);
+  // A NewtonScript part whose objects cannot be read is kept as its bytes.
+  bool asBytes = false;
+  fields.Boolean("asBytes", asBytes);
   fields.NoOthers();
   if (rules.alignment != 4 && rules.alignment != 8) {
     throw SourceError(parser->PositionOf(settings), "a part's objects are aligned to 4 or 8 bytes");
   }
-  part.newtonScript = (part.flags & 3) == 1 && !(part.flags & 0x40);
+  part.newtonScript = (part.flags & 3) == 1 && !(part.flags & 0x40) && !asBytes;
   Value root = Evaluate(value, scope);
   if (part.newtonScript) {
     if (part.rootArray && !(root.IsObject() && root.object->kind == Object::kArray)) {

@@ -33,8 +33,7 @@ Node* Settings::Take(const char* name) {
   return nullptr;
 }
 
-Value Settings::ValueOf(const char* name, Node* node) {
-  (void)name;
+Value Settings::ValueOf(Node* node) {
   return program.Evaluate(node, scope);
 }
 
@@ -50,7 +49,7 @@ bool Settings::Boolean(const char* name, bool& out) {
 
 bool Settings::Text(const char* name, std::u16string& out) {
   Node* node = Take(name);
-  if (node) out = StringOf(ValueOf(name, node), parser.PositionOf(node));
+  if (node) out = StringOf(ValueOf(node), parser.PositionOf(node));
   return node;
 }
 
@@ -58,7 +57,7 @@ bool Settings::String(const char* name, std::string& out) {
   Node* node = Take(name);
   if (!node) return false;
   out.clear();
-  for (char16_t unit : StringOf(ValueOf(name, node), parser.PositionOf(node))) {
+  for (char16_t unit : StringOf(ValueOf(node), parser.PositionOf(node))) {
     if (unit > 0xFF) throw SourceError(parser.PositionOf(node), ::Format("%s is 8-bit text", name));
     out += static_cast<char>(unit);
   }
@@ -68,7 +67,7 @@ bool Settings::String(const char* name, std::string& out) {
 bool Settings::Bytes(const char* name, std::string& out) {
   Node* node = Take(name);
   if (!node) return false;
-  Value value = ValueOf(name, node);
+  Value value = ValueOf(node);
   if (value.IsObject() && value.object->kind == Object::kBinary && !IsStringClass(
           value.object->cls.IsObject() ? value.object->cls.object->name : std::string())) {
     out = value.object->bytes;
@@ -102,8 +101,9 @@ bool Settings::Code(const char* name, uint32_t& out) {
 bool Settings::Format(const char* name, FunctionOptions::Format& out) {
   Node* node = Take(name);
   if (!node) return false;
-  Value value = ValueOf(name, node);
-  std::string_view format = value.IsObject() && value.object->kind == Object::kSymbol ? value.object->name : "";
+  Value value = ValueOf(node);
+  std::string_view format;
+  if (value.IsObject() && value.object->kind == Object::kSymbol) format = value.object->name;
   if (NamesEqualIgnoringCase(format, "CodeBlock")) {
     out = FunctionOptions::kNos1;
   } else if (NamesEqualIgnoringCase(format, "nos2")) {
@@ -117,7 +117,7 @@ bool Settings::Format(const char* name, FunctionOptions::Format& out) {
 bool Settings::Names(const char* name, std::vector<std::string>& out) {
   Node* node = Take(name);
   if (!node) return false;
-  Value value = ValueOf(name, node);
+  Value value = ValueOf(node);
   if (!value.IsObject() || value.object->kind != Object::kArray) {
     throw SourceError(parser.PositionOf(node), ::Format("%s is an array of symbols", name));
   }

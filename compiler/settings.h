@@ -40,7 +40,7 @@ class Settings {
 
  private:
   Node* Take(const char* name);
-  Value ValueOf(const char* name, Node* node);
+  Value ValueOf(Node* node);
 
   FunctionScope& scope;
   CompileTime& program;

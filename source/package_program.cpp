@@ -66,9 +66,6 @@ class Writer {
   const Heap& heap;
   HeapTree& tree;
   std::unordered_set<std::string> names;
-  // The info data, as the compiler lays it out: the copyright, the name, the
-  // bytes between, the parts' infos, the bytes after.
-  size_t infoEnd = 0;
 };
 
 std::string Writer::Text(const InfoRef& ref, bool utf16) const {

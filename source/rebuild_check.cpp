@@ -14,14 +14,15 @@ struct Step {
   uint32_t a, b;       // the two Ref words
   int64_t owner;       // the function written as source that holds them, or -1
   int64_t mapOf;       // the frame whose map they are, or -1
+  bool roots = false;  // a and b are the parts' root arrays, which may lie anywhere
 };
 
 class Walk {
  public:
   Walk(const Heap& a, const Heap& b, const std::set<int64_t>& sources) : a(a), b(b), sources(sources) {}
 
-  void Compare(uint32_t wordA, uint32_t wordB) {
-    work.push_back({wordA, wordB, -1, -1});
+  void CompareRoots(uint64_t rootA, uint64_t rootB) {
+    work.push_back({static_cast<uint32_t>(rootA + 1), static_cast<uint32_t>(rootB + 1), -1, -1, true});
     while (!work.empty()) {
       Step step = work.back();
       work.pop_back();
@@ -42,12 +43,13 @@ class Walk {
   }
 
   void One(const Step& step) {
-    if ((step.a & 3) != 1 || (step.b & 3) != 1) {
+    if (!step.roots && ((step.a & 3) != 1 || (step.b & 3) != 1)) {
       if (step.a != step.b) Fault(step, "a value differs");
       return;
     }
     uint64_t x = step.a - 1, y = step.b - 1;
-    if (a.Resolve(step.a).fault != Heap::Fault::kNone || b.Resolve(step.b).fault != Heap::Fault::kNone) {
+    if (!step.roots &&
+        (a.Resolve(step.a).fault != Heap::Fault::kNone || b.Resolve(step.b).fault != Heap::Fault::kNone)) {
       return Fault(step, "a pointer leads nowhere");
     }
     bool symbolA = a.IsSymbol(x), symbolB = b.IsSymbol(y);
@@ -98,7 +100,7 @@ RebuildFaults CompareRebuilt(const Heap& original, const Heap& rebuilt, const st
     return walk.faults;
   }
   for (size_t k = 0; k < rootsA.size(); ++k) {
-    walk.Compare(static_cast<uint32_t>(rootsA[k].offset + 1), static_cast<uint32_t>(rootsB[k].offset + 1));
+    walk.CompareRoots(rootsA[k].offset, rootsB[k].offset);
   }
   return walk.faults;
 }
