@@ -172,7 +172,10 @@ void FunctionPrinter::Declare(const std::vector<uint32_t>& slots) {
   if (slots.empty()) return;
   out.NewLine();
   out.Put("local ");
-  for (size_t k = 0; k < slots.size(); ++k) out.Put((k ? ", " : "") + Variable({false, slots[k]}));
+  for (size_t k = 0; k < slots.size(); ++k) {
+    if (k) out.Put(", ");
+    out.Put(Variable({false, slots[k]}));
+  }
   out.Put(";");
 }
 
@@ -297,7 +300,10 @@ void FunctionPrinter::Path(const Node* object, const Node* slot) {
     return out.Put(Name(slot->index));
   }
   if (std::optional<std::vector<std::string_view>> steps = PathSteps(slot)) {
-    for (size_t k = 0; k < steps->size(); ++k) out.Put((k ? "." : "") + Identifier((*steps)[k]));
+    for (size_t k = 0; k < steps->size(); ++k) {
+      if (k) out.Put(".");
+      out.Put(Identifier((*steps)[k]));
+    }
     return;
   }
   out.Put("(");

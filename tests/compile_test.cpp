@@ -38,7 +38,8 @@ std::string Instructions(const std::string& source) {
     line.erase(0, line.find_first_not_of(' '));
     line.erase(0, line.find(' ') + 2);
     for (size_t at; (at = line.find("  ")) != std::string::npos;) line.erase(at, 1);
-    all += (all.empty() ? "" : "; ") + line;
+    if (!all.empty()) all += "; ";
+    all += line;
   }
   return all;
 }
@@ -195,11 +196,11 @@ TEST(CompileTest, DeepNestingIsRefusedWithItsPlace) {
       repeat("begin ", kDeep) + "1" + repeat(" end", kDeep),
       repeat("if x then ", kDeep) + "1",
       repeat("[", kDeep) + repeat("]", kDeep),
-      "'" + repeat("[", kDeep) + repeat("]", kDeep),
+      std::string("'").append(repeat("[", kDeep)).append(repeat("]", kDeep)),
       repeat("{a: ", kDeep) + "1" + repeat("}", kDeep),
       repeat("func() ", kDeep) + "1",
       repeat("f(", kDeep) + repeat(")", kDeep),
-      "x" + repeat("[1]", kDeep),
+      std::string("x").append(repeat("[1]", kDeep)),
   };
   for (const std::string& nested : kNested) {
     Compiled compiled = CompileSource(Program("func(x) " + nested));
