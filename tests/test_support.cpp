@@ -67,7 +67,8 @@ ToolResult RunTool(const std::string& tool, const std::string& dir,
   if (child == 0) {
     // A wrapper runs the tools under test, which then receive the path the
     // wrapper gives them.
-    bool wrapped = *TOOL_WRAPPER && (tool == PKGEMBED_PATH || tool == PKGINSPECT_PATH);
+    bool wrapped = *TOOL_WRAPPER && (tool == PKGEMBED_PATH || tool == PKGINSPECT_PATH ||
+                                      tool == PKGCOMPILE_PATH);
     std::vector<char*> argv;
     if (wrapped) argv.push_back(const_cast<char*>(TOOL_WRAPPER));
     argv.push_back(const_cast<char*>(wrapped ? tool.c_str() : program.c_str()));
