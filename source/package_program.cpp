@@ -23,6 +23,9 @@
 namespace {
 
 const int kMostRounds = 3;
+// Compilations that refuse a function's source, each then written as its
+// frame; a bound, so that the work stays in proportion to the package.
+const int kMostRefusals = 32;
 
 std::string Hex(uint32_t value) { return Format("0x%08X", value); }
 
@@ -53,6 +56,8 @@ class Writer {
   Writer(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree)
       : directory(directory), file(file), heap(heap), tree(tree) {}
   std::string Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources);
+  // The innermost function written as source whose text holds the byte, or -1.
+  int64_t FunctionAt(size_t offset) const;
 
  private:
   void Header(SourceText& out);
@@ -66,6 +71,7 @@ class Writer {
   const Heap& heap;
   HeapTree& tree;
   std::unordered_set<std::string> names;
+  std::vector<ExactWriter::FunctionSpan> spans;
 };
 
 std::string Writer::Text(const InfoRef& ref, bool utf16) const {
@@ -206,11 +212,23 @@ void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t
   out.Outdent();
   out.Put(");");
   out.NewLine();
+  spans.insert(spans.end(), values.Spans().begin(), values.Spans().end());
+}
+
+int64_t Writer::FunctionAt(size_t offset) const {
+  const ExactWriter::FunctionSpan* best = nullptr;
+  for (const ExactWriter::FunctionSpan& span : spans) {
+    if (span.begin <= offset && offset < span.end && (!best || span.end - span.begin < best->end - best->begin)) {
+      best = &span;
+    }
+  }
+  return best ? best->frame : -1;
 }
 
 std::string Writer::Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources) {
   SourceText out;
   names.clear();
+  spans.clear();
   out.Put("// NewtonScript from which pkgcompile builds the package again.");
   out.NewLine();
   Header(out);
@@ -220,16 +238,35 @@ std::string Writer::Program(const std::set<int64_t>& raw, const std::set<int64_t
 
 }  // namespace
 
+namespace {
+// The byte at a line and column (from 1) of the text.
+size_t OffsetOf(const std::string& text, int line, int column) {
+  size_t at = 0;
+  for (int k = 1; k < line && at < text.size(); ++k) {
+    size_t end = text.find('\n', at);
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return at + static_cast<size_t>(std::max(column - 1, 0));
+}
+}  // namespace
+
 std::string PackageProgram(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree) {
   Writer writer(directory, file, heap, tree);
   std::set<int64_t> raw, maps;
   std::string text;
   int rounds = getenv("SOURCE_ROUNDS") ? atoi(getenv("SOURCE_ROUNDS")) : kMostRounds;
+  int refusals = 0;
   for (int round = 0; round < rounds; ++round) {
     std::set<int64_t> sources;
     text = writer.Program(raw, maps, sources);
     Compiled compiled = CompileSource(text);
-    if (!compiled.error.empty()) break;
+    if (!compiled.error.empty()) {
+      // A function whose source the compiler refuses is written as its frame.
+      int64_t function = writer.FunctionAt(OffsetOf(text, compiled.line, compiled.column));
+      if (function < 0 || ++refusals > kMostRefusals || !raw.insert(function).second) break;
+      ++rounds;
+      continue;
+    }
     Faults none("", nullptr);
     LaidOut rebuilt(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), none);
     RebuildFaults faults = CompareRebuilt(heap, rebuilt.heap, sources);

@@ -15,6 +15,36 @@ bool IsObject(const PrintedValue& value) {
   return value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame ||
          value.kind == PrintedValue::kBinary;
 }
+
+// Whether the variables the compiler adds for loops have, where the function
+// names them, the names the compiler gives them (i|limit, v|iter...): else
+// its source cannot make the same frame.
+bool NamesLoopsAsCompiled(const Decompiler& function) {
+  const FunctionFrame& frame = function.Function();
+  auto named = [&](const Variable& variable, const std::string& expected) {
+    return variable.byName || variable.id >= frame.names.size() || frame.names[variable.id].empty() ||
+           frame.names[variable.id] == expected;
+  };
+  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
+  while (!work.empty()) {
+    const Node* node = work.back();
+    work.pop_back();
+    if (!node) continue;
+    if (node->kind == Kind::kFor) {
+      std::string counter = frame.VariableName(node->variable.id);
+      if (!named(node->hidden[0], counter + "|limit") || !named(node->hidden[1], counter + "|incr")) return false;
+    } else if (node->kind == Kind::kForeach) {
+      std::string stem = (node->hasKey ? frame.VariableName(node->key.id) : "") + frame.VariableName(node->variable.id);
+      if (!named(node->hidden[0], stem + "|iter")) return false;
+      if (node->flag && (!named(node->hidden[1], stem + "|index") || !named(node->hidden[2], stem + "|result"))) {
+        return false;
+      }
+    }
+    for (const Node* kid : node->kids) work.push_back(kid);
+    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
+  }
+  return true;
+}
 }  // namespace
 
 PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const std::set<int64_t>& raw,
@@ -41,7 +71,7 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) 
     if (value.kind == PrintedValue::kFrame && IsFunctionFrame(tree, value) && !raw.count(value.offset)) {
       auto function = std::make_unique<Decompiler>(tree);
       function->Read(value);
-      if (function->IsRecovered()) {
+      if (function->IsRecovered() && NamesLoopsAsCompiled(*function)) {
         functions.push_back(value);
         PrintedValue map = tree.Value(static_cast<uint64_t>(value.offset) + 8);
         mapOf[value.object] = map;

@@ -257,10 +257,12 @@ void ExactWriter::Quoted(const PrintedValue& value, SourceText& out) {
 
 void ExactWriter::Function(const PrintedValue& frame, SourceText& out, int depth) {
   const Decompiler& function = *plan.Source(frame.object);
+  size_t begin = out.Size();
   std::string options = FunctionOptions(frame, out, depth);
   if (!options.empty()) out.Put("WithOptions(");
   function.Print(out, *this, depth);
   if (!options.empty()) out.Put(", {" + options + "})");
+  spans.push_back({frame.offset, begin, out.Size()});
 }
 
 // The names that functions written inside `function` reach by name: the

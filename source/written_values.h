@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "decompiler/literal_writer.h"
 #include "objects/tree_printer.h"
@@ -26,6 +27,11 @@ bool IsPlainReal(const PrintedTree& tree, const PrintedValue& value);
 // make them so.
 class ExactWriter : public LiteralWriter {
  public:
+  // Where a function written as source lies in the text.
+  struct FunctionSpan {
+    int64_t frame;
+    size_t begin, end;
+  };
   ExactWriter(HeapTree& tree, const PartPlan& plan) : tree(tree), plan(plan) {}
 
   void Value(const PrintedValue& value, SourceText& out, int depth);
@@ -38,6 +44,7 @@ class ExactWriter : public LiteralWriter {
   bool IsExact() const override { return true; }
   bool IsFresh(const PrintedValue& value) const override;
   std::string MapOptions(const PrintedValue& map) const override;
+  const std::vector<FunctionSpan>& Spans() const { return spans; }
 
  private:
   void Written(const PrintedValue& value, SourceText& out, int depth);
@@ -53,4 +60,5 @@ class ExactWriter : public LiteralWriter {
 
   HeapTree& tree;
   const PartPlan& plan;
+  std::vector<FunctionSpan> spans;
 };
