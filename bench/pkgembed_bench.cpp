@@ -10,8 +10,8 @@
 // The last cases time pkginspect over 1,000 packages against cat: --json over
 // packages that pkgembed wrote, then the report, --json and --source over
 // packages shaped like real applications (80 functions each, what they share,
-// pictures), --unpack of those against cp -r, and --json of the one with the
-// most pictures. Given a second
+// pictures), --unpack of those against cp -r, --json of the one with the
+// most pictures, and pkgcompile over their sources. Given a second
 // pkginspect (an earlier build), the report is timed against it too.
 //
 // The inputs are generated in a scratch directory under /tmp, removed at the
@@ -288,6 +288,19 @@ int main(int argc, char** argv) {
   Command pictures{{PKGINSPECT_PATH, "--json", shaped + "/p0.pkg"}, "/dev/null", dir + "/inspect.out"};
   Command catPictures{{"cat", shaped + "/p0.pkg"}, "/dev/null", dir + "/ref.out"};
   Print("(l) --json, 510 KB of pictures", Compare(pictures, catPictures, runs), "well under 50 ms");
+
+  // One process a package on both sides, as a user rebuilding each one runs
+  // them: pkgcompile over each package's source against writing it.
+  std::string sources = dir + "/sources";
+  std::filesystem::create_directory(sources);
+  Time({{"sh", "-c", "for p in " + shaped + "/*.pkg; do n=${p##*/}; " + PKGINSPECT_PATH + " --source \"$p\" > " +
+                         sources + "/${n%.pkg}.ns || exit 1; done"}});
+  Command writeSources{{"sh", "-c", "for p in " + shaped + "/*.pkg; do " + PKGINSPECT_PATH +
+                                        " --source \"$p\" > /dev/null || exit 1; done"}};
+  Command compileSources{{"sh", "-c", "for s in " + sources + "/*.ns; do " + PKGCOMPILE_PATH + " -o " + dir +
+                                          "/rebuilt.pkg \"$s\" || exit 1; done"}};
+  Print("(m) pkgcompile, 1,000 sources", Compare(compileSources, writeSources, runs),
+        "ratio <= 2 against writing them with --source");
 
   std::filesystem::remove_all(dir);
   return 0;

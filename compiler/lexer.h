@@ -56,6 +56,7 @@ class Lexer {
   bool AtEnd() const { return offset >= source.size(); }
   void Advance();
   uint32_t NextCharacter(Position start);
+  void PlainRun(std::u16string& text);
   void SkipSpaceAndComments();
   Lexeme Number(Position start);
   Lexeme String(Position start);

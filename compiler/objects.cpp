@@ -51,9 +51,11 @@ Object* Objects::Map(const std::vector<Object*>& names, int32_t flags, Value sup
 }
 
 Object* Objects::String(const std::u16string& text) {
-  std::string bytes;
-  for (char16_t unit : text) bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
-  bytes.append(2, '\0');
+  std::string bytes(2 * text.size() + 2, '\0');
+  for (size_t k = 0; k < text.size(); ++k) {
+    bytes[2 * k] = static_cast<char>(text[k] >> 8);
+    bytes[2 * k + 1] = static_cast<char>(text[k] & 0xFF);
+  }
   Object* string = Binary(std::move(bytes), Value::Of(Symbol("string")));
   string->mergeable = true;
   return string;

@@ -142,7 +142,7 @@ Value Program::Call(Node* node, FunctionScope& scope) {
   };
   if (NamesEqualIgnoringCase(name, "MakeBinaryFromHex")) {
     arguments(2, 2);
-    std::string bytes = HexBytes(StringOf(Evaluate(node->kids[0], scope), at), at);
+    std::string bytes = HexBytes(Evaluate(node->kids[0], scope), at);
     return Value::Of(objects.Binary(std::move(bytes), Evaluate(node->kids[1], scope)));
   }
   if (NamesEqualIgnoringCase(name, "Immediate")) {

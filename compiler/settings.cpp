@@ -143,25 +143,40 @@ int64_t NumberOf(Node* node, FunctionScope& scope, CompileTime& program, const P
   return static_cast<int32_t>(value.word) >> 2;
 }
 
-std::u16string StringOf(const Value& value, Position at) {
+namespace {
+// A string's UTF-16 bytes, with its closing zero if it has one.
+const std::string& StringBytes(const Value& value, Position at) {
   const Object* object = value.object;
   if (!object || object->kind != Object::kBinary || !object->cls.IsObject() || !IsStringClass(object->cls.object->name)) {
     throw SourceError(at, "a string is needed here");
   }
-  std::u16string text;
-  for (size_t k = 0; k + 1 < object->bytes.size(); k += 2) {
-    char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(object->bytes[k]) << 8 | static_cast<uint8_t>(object->bytes[k + 1]));
-    if (unit == 0 && k + 2 == object->bytes.size()) break;
-    text += unit;
-  }
+  return object->bytes;
+}
+
+size_t NumberOfUnits(const std::string& bytes) {
+  size_t units = bytes.size() / 2;
+  return units > 0 && bytes[2 * units - 2] == 0 && bytes[2 * units - 1] == 0 ? units - 1 : units;
+}
+
+char16_t UnitAt(const std::string& bytes, size_t k) {
+  return static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * k]) << 8 | static_cast<uint8_t>(bytes[2 * k + 1]));
+}
+}  // namespace
+
+std::u16string StringOf(const Value& value, Position at) {
+  const std::string& bytes = StringBytes(value, at);
+  std::u16string text(NumberOfUnits(bytes), u'\0');
+  for (size_t k = 0; k < text.size(); ++k) text[k] = UnitAt(bytes, k);
   return text;
 }
 
-std::string HexBytes(const std::u16string& digits, Position at) {
-  if (digits.size() % 2) throw SourceError(at, "the hex digits are of an odd number: a byte is two");
-  std::string bytes(digits.size() / 2, '\0');
+std::string HexBytes(const Value& digits, Position at) {
+  const std::string& units = StringBytes(digits, at);
+  size_t count = NumberOfUnits(units);
+  if (count % 2) throw SourceError(at, "the hex digits are of an odd number: a byte is two");
+  std::string bytes(count / 2, '\0');
   for (size_t k = 0; k < bytes.size(); ++k) {
-    int high = HexDigit(digits[2 * k]), low = HexDigit(digits[2 * k + 1]);
+    int high = HexDigit(UnitAt(units, 2 * k)), low = HexDigit(UnitAt(units, 2 * k + 1));
     if (high < 0 || low < 0) throw SourceError(at, "MakeBinaryFromHex takes hex digits only");
     bytes[k] = static_cast<char>(high << 4 | low);
   }

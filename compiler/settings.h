@@ -53,6 +53,6 @@ class Settings {
 
 // A string object's UTF-16 text without its terminator.
 std::u16string StringOf(const Value& value, Position at);
-std::string HexBytes(const std::u16string& digits, Position at);
+std::string HexBytes(const Value& digits, Position at);
 
 }  // namespace compiler

@@ -253,17 +253,15 @@ size_t OffsetOf(const std::string& text, int line, int column) {
 std::string PackageProgram(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree) {
   Writer writer(directory, file, heap, tree);
   std::set<int64_t> raw, maps;
-  std::string text;
-  int rounds = getenv("SOURCE_ROUNDS") ? atoi(getenv("SOURCE_ROUNDS")) : kMostRounds;
-  int refusals = 0;
+  int rounds = kMostRounds, refusals = 0;
   for (int round = 0; round < rounds; ++round) {
     std::set<int64_t> sources;
-    text = writer.Program(raw, maps, sources);
+    std::string text = writer.Program(raw, maps, sources);
     Compiled compiled = CompileSource(text);
     if (!compiled.error.empty()) {
       // A function whose source the compiler refuses is written as its frame.
       int64_t function = writer.FunctionAt(OffsetOf(text, compiled.line, compiled.column));
-      if (function < 0 || ++refusals > kMostRefusals || !raw.insert(function).second) break;
+      if (function < 0 || ++refusals > kMostRefusals || !raw.insert(function).second) return text;
       ++rounds;
       continue;
     }
@@ -273,7 +271,9 @@ std::string PackageProgram(const Directory& directory, const FileBytes& file, co
     size_t before = raw.size() + maps.size();
     raw.insert(faults.functions.begin(), faults.functions.end());
     maps.insert(faults.maps.begin(), faults.maps.end());
-    if (raw.size() + maps.size() == before) break;
+    if (raw.size() + maps.size() == before) return text;
   }
-  return text;
+  // Out of rounds: what the last one learnt is still worth writing.
+  std::set<int64_t> sources;
+  return writer.Program(raw, maps, sources);
 }
