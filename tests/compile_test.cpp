@@ -211,6 +211,44 @@ TEST(CompileTest, DeepNestingIsRefusedWithItsPlace) {
   EXPECT_EQ(CompileSource(Program("func(x) x" + repeat(".a", kDeep))).error, "");
 }
 
+// Reals as the platform stored them, however awkward, come back from the
+// source bit for bit, in a frame and among a function's literals; those
+// NewtonScript can write are written as numbers.
+TEST(CompileTest, AwkwardRealsComeBackBitForBit) {
+  struct Awkward {
+    const char* bits;
+    const char* printed;  // nullptr: written as its bytes
+  };
+  const Awkward kReals[] = {
+      {"497C06A5EC5433C6", "1.0e46"},
+      {"3FB999999999999A", "0.1"},
+      {"0000000000000001", "5.0e-324"},  // the smallest denormal
+      {"80002E055C9A3F6C", "-2.5e-310"},
+      {"0000000000000000", "0.0"},
+      {"8000000000000000", "-0.0"},
+      {"7FEFFFFFFFFFFFFF", "1.7976931348623157e308"},
+      {"7FF0000000000000", nullptr},
+      {"FFF0000000000000", nullptr},
+      {"7FF8000000000000", nullptr},
+      {"FFFFFFFFFFFFFFFF", nullptr},  // a NaN with all its payload bits
+  };
+  std::string slots, literals;
+  for (const Awkward& real : kReals) {
+    std::string value = std::string("MakeBinaryFromHex(\"") + real.bits + "\", 'real)";
+    slots += "r" + std::to_string(slots.size()) + ": " + value + ", ";
+    literals += value + ", ";
+  }
+  Compiled compiled = CompileSource(Program("{" + slots + "f: func() [" + literals + "nil]}"));
+  ASSERT_EQ(compiled.error, "");
+  ExpectRebuiltFromSource(compiled.package, true, true);
+  std::string source = InspectBytes(compiled.package, InspectMode::kSource).out;
+  for (const Awkward& real : kReals) {
+    if (real.printed) {
+      EXPECT_NE(source.find(std::string(": ") + real.printed + ","), std::string::npos) << real.printed;
+    }
+  }
+}
+
 TEST(CompileTest, CommandLine) {
   TempDir dir;
   const std::string source = Program("func(a) a + 1");
