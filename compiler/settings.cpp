@@ -84,7 +84,8 @@ bool Settings::Bytes(const char* name, std::string& out) {
 bool Settings::Code(const char* name, uint32_t& out) {
   Node* node = Take(name);
   if (!node) return false;
-  if (node->kind == Kind::kLiteral) {
+  // Integers beyond 16 bits are literals too.
+  if (node->kind == Kind::kLiteral && scope.literals[node->index].IsObject()) {
     std::u16string text = StringOf(scope.literals[node->index], parser.PositionOf(node));
     if (text.size() != 4) throw SourceError(parser.PositionOf(node), ::Format("%s is four characters", name));
     out = 0;

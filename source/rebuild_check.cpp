@@ -65,10 +65,13 @@ class Walk {
     }
     uint8_t kind = a.Flags(x);
     uint32_t size = a.Size(x);
-    if (kind != b.Flags(y) || size != b.Size(y)) return Fault(step, "an object differs in kind or size");
+    // A function written as source answers for its own frame too.
+    int64_t owner = kind == Heap::kFrame && sources.count(static_cast<int64_t>(x)) ? static_cast<int64_t>(x) : step.owner;
+    if (kind != b.Flags(y) || size != b.Size(y)) {
+      return Fault({step.a, step.b, owner, step.mapOf}, "an object differs in kind or size");
+    }
     const FileBytes& fileA = a.File();
     const FileBytes& fileB = b.File();
-    int64_t owner = kind == Heap::kFrame && sources.count(static_cast<int64_t>(x)) ? static_cast<int64_t>(x) : step.owner;
     if (kind == Heap::kBinary) {
       if (std::memcmp(fileA.At(x + 12), fileB.At(y + 12), size - 12) != 0) return Fault(step, "a binary's bytes differ");
       work.push_back({fileA.Word(x + 8), fileB.Word(y + 8), step.owner, -1});

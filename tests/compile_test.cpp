@@ -249,6 +249,25 @@ TEST(CompileTest, AwkwardRealsComeBackBitForBit) {
   }
 }
 
+// A function whose frame holds a slot its source does not give (name, here)
+// is written as its frame, and the package comes back the same.
+TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
+  Compiled compiled = CompileSource(Program(
+      "{f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"7b189119811a29a47b7c7b1b3a007c02\", "
+      "'instructions), literals: SetClass(['a, SetClass([nil, 'b], nil), 'C, 'd], nil), argFrame: nil, name: nil, "
+      "numArgs: 1}}"));
+  ASSERT_EQ(compiled.error, "");
+  ExpectRebuiltFromSource(compiled.package, true);
+}
+
+// A part type that is not four printable characters is written as a number,
+// which is read back whatever its size.
+TEST(CompileTest, PartTypesAreTextOrNumbers) {
+  Compiled compiled = CompileSource(std::string(kHeader) + "Part({type: \"\\u001A\\uorm\", flags: 0x81}, 1);\n");
+  ASSERT_EQ(compiled.error, "");
+  ExpectRebuiltFromSource(compiled.package, true);
+}
+
 TEST(CompileTest, CommandLine) {
   TempDir dir;
   const std::string source = Program("func(a) a + 1");
