@@ -322,7 +322,10 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
                !reached.count(FoldedName(tree.SlotName(argFrame->object, k)));
       }
     }
-    if (!plain || kept) {
+    // The newer format's compiler makes an argFrame only where a variable
+    // lives there: one that holds none is given.
+    bool unmade = !nos1 && function.Function().captured.empty() && !kept;
+    if (!plain || kept || unmade) {
       std::string given = "argFrame: {_nextArgFrame: " + text(tree.SlotValue(argFrame->object, 0)) +
                           ", _parent: " + text(tree.SlotValue(argFrame->object, 1)) +
                           ", _implementor: " + text(tree.SlotValue(argFrame->object, 2));

@@ -249,6 +249,21 @@ TEST(CompileTest, AwkwardRealsComeBackBitForBit) {
   }
 }
 
+// Functions whose frames differ from what their plain source makes come back
+// as source with the options that say how.
+TEST(CompileTest, FunctionOptionsComeBackAsSource) {
+  const char* kFunctions[] = {
+      // an argFrame where nothing lives, which the compiler makes only when given
+      "WithOptions(func() 1, {argFrame: {_nextArgFrame: nil, _parent: nil, _implementor: nil}})",
+  };
+  for (const char* function : kFunctions) {
+    SCOPED_TRACE(function);
+    Compiled compiled = CompileSource(Program(std::string("{f: ") + function + "}"));
+    ASSERT_EQ(compiled.error, "");
+    ExpectRebuiltFromSource(compiled.package, true, true);
+  }
+}
+
 // A function whose frame holds a slot its source does not give (name, here)
 // is written as its frame, and the package comes back the same.
 TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
