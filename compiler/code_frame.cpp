@@ -56,6 +56,10 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
   Value literals = literalValues.empty()
                        ? Value{}
                        : Value::Of(objects.Array(std::move(literalValues), Value::Of(objects.Symbol("literals"))));
+  if (literals.object && options.literalsGroup) {
+    literals.object->merged = true;
+    literals.object->group = options.literalsGroup;
+  }
 
   // The variables by slot, and those that live in the argFrame.
   std::vector<size_t> bySlot, captured;

@@ -29,6 +29,7 @@ struct FunctionOptions {
   Object* map = nullptr;  // the frame's map, where given
   Object* argFrameMap = nullptr;  // the argFrame's
   bool mergeInstructions = false;  // one object with equal instructions, whatever the rules
+  int32_t literalsGroup = 0;       // one object with equal literals of the group
 };
 
 // A variable of a function: an argument, a local, or one the compiler adds

@@ -74,6 +74,27 @@ bool IsMap(const Object& object) {
   return object.kind == Object::kArray && !object.cls.IsObject() && (object.cls.word & 3) == 0;
 }
 
+namespace {
+Object* SlotObject(Object& frame, const char* name, Object::Kind kind) {
+  for (size_t k = 0; k < frame.names.size() && k < frame.values.size(); ++k) {
+    Object* value = frame.values[k].object;
+    if (NamesEqualIgnoringCase(frame.names[k]->name, name) && value && value->kind == kind) return value;
+  }
+  return nullptr;
+}
+}  // namespace
+
+void MergeInstructions(Object& frame) {
+  if (Object* code = SlotObject(frame, "instructions", Object::kBinary)) code->mergeable = code->merged = true;
+}
+
+void MergeLiterals(Object& frame, int32_t group) {
+  if (Object* literals = SlotObject(frame, "literals", Object::kArray)) {
+    literals->merged = true;
+    literals->group = group;
+  }
+}
+
 bool MapNames(const Object& map, const std::vector<Object*>& names) {
   std::vector<const Object*> chain;
   for (const Object* at = &map; at && IsMap(*at) && chain.size() <= names.size();

@@ -54,6 +54,11 @@ struct Object {
   // or instructions, by the part's rules.
   bool mergeable = false;
   bool merged = false;  // merged with an equal one whatever the rules
+  int32_t group = 0;    // literals: merged with equal ones of their group
+  // A frame constructor's map: the frames it makes (functions written as
+  // their frames) have their instructions, their literals merged so.
+  bool mergesInstructions = false;
+  int32_t mergesLiterals = 0;  // their group
 };
 
 // The objects a compilation makes; they live as long as it does. Symbols are
@@ -83,6 +88,10 @@ class Objects {
 
 // Whether an object is a frame map: an array whose class is an integer.
 bool IsMap(const Object& object);
+// Marks a function frame's instructions, or its literals, to be one object
+// with equal ones so marked, whatever the part's rules.
+void MergeInstructions(Object& frame);
+void MergeLiterals(Object& frame, int32_t group);
 // Whether a map, with its supermaps, names these slots in this order.
 bool MapNames(const Object& map, const std::vector<Object*>& names);
 

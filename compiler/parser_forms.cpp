@@ -386,6 +386,28 @@ Node* Parser::WithOptions(Position at) {
       function->options.extraLiterals = value.object->values;
     } else if (function && NamesEqualIgnoringCase(name, "mergeInstructions")) {
       function->options.mergeInstructions = !value.IsNil();
+    } else if (NamesEqualIgnoringCase(name, "mergeLiterals") && (function || map || (object && object->kind == Object::kFrame))) {
+      // Literals that other functions share: one object with those of the
+      // same group.
+      if (value.IsObject() || (value.word & 3) != 0 || static_cast<int32_t>(value.word) <= 0) {
+        Fail(at, "mergeLiterals is a group's number, from 1");
+      }
+      int32_t group = static_cast<int32_t>(value.word) >> 2;
+      if (function) {
+        function->options.literalsGroup = group;
+      } else if (map) {
+        map->mergesLiterals = group;
+      } else {
+        MergeLiterals(*object, group);
+      }
+    } else if (NamesEqualIgnoringCase(name, "mergeInstructions") && (map || (object && object->kind == Object::kFrame))) {
+      // A function written as its frame whose instructions a compiled one shares.
+      if (value.IsNil()) Fail(at, "mergeInstructions on a frame is true");
+      if (map) {
+        map->mergesInstructions = true;
+      } else {
+        MergeInstructions(*object);
+      }
     } else if (function && NamesEqualIgnoringCase(name, "argFrameMap")) {
       if (!value.IsObject() || !IsMap(*value.object)) Fail(at, "argFrameMap is a frame map, as Map(names, flags) makes");
       function->options.argFrameMap = value.object;

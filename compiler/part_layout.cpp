@@ -52,6 +52,7 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   maps.clear();
   instructions.clear();
   strings.clear();
+  literals.clear();
   for (const std::string& spelling : spec.rules.spellings) spellings[FoldedName(spelling)] = spelling;
   // The root array: 16 bytes, its class NIL and its one element the value;
   // or the value itself.
@@ -59,6 +60,30 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   Place(spec.root);
   partSymbols.push_back(symbols);
   return parts.back().end - start;
+}
+
+// An array's group, class and elements: words, binaries by their class and
+// bytes (a function's strings are its own objects), other objects by which
+// they are.
+std::string PackageLayout::IdentityKey(const Object& array) const {
+  std::string key = std::to_string(array.group);
+  auto word = [&](const Value& value) {
+    const Object* object = value.object ? Resolved(value.object) : nullptr;
+    uintptr_t bits = object ? reinterpret_cast<uintptr_t>(object) : value.word;
+    key.append(reinterpret_cast<const char*>(&bits), sizeof bits).push_back(object ? 'o' : 'w');
+  };
+  auto add = [&](const Value& value) {
+    const Object* object = value.object ? Resolved(value.object) : nullptr;
+    if (object && object->kind == Object::kBinary) {
+      word(object->cls);
+      key += 'b' + std::to_string(object->bytes.size()) + ':' + object->bytes;
+    } else {
+      word(value);
+    }
+  };
+  add(array.cls);
+  for (const Value& value : array.values) add(value);
+  return key;
 }
 
 void PackageLayout::Place(const Value& value) {
@@ -87,6 +112,14 @@ void PackageLayout::Place(const Value& value) {
           same[object] = found->second;
           return false;
         }
+      }
+    }
+    if (object->merged && object->kind == Object::kArray) {
+      // Literals: equal where they hold the same objects and words.
+      auto [found, fresh] = literals.try_emplace(IdentityKey(*object), object);
+      if (!fresh) {
+        same[object] = found->second;
+        return false;
       }
     }
     if (object->mergeable && object->kind == Object::kArray && rules->mergeMaps) {

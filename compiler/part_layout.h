@@ -46,6 +46,7 @@ class PackageLayout {
 
   void Place(const Value& value);
   const Object* Resolved(const Object* object) const;
+  std::string IdentityKey(const Object& array) const;
   Object* MapOf(Object* frame);
   Object* SharedMap(const std::vector<Object*>& names, int32_t flags);
   uint32_t Allocate(const Object* object, uint32_t size);
@@ -64,6 +65,7 @@ class PackageLayout {
   std::map<MapKey, Object*> maps;
   std::unordered_map<std::string, const Object*> instructions;  // by their bytes
   std::unordered_map<std::string, const Object*> strings;       // by their bytes
+  std::unordered_map<std::string, const Object*> literals;      // by their class and elements
   std::vector<std::unordered_map<std::string, size_t>> partSymbols;
 };
 

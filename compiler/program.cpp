@@ -124,6 +124,8 @@ Value Program::Frame(Node* node, FunctionScope& scope) {
   std::vector<Value> values;
   for (Node* kid : node->kids) values.push_back(Evaluate(kid, scope));
   Object* frame = objects.Frame(std::move(names), std::move(values), map->rule);
+  if (map->mergesInstructions) MergeInstructions(*frame);
+  if (map->mergesLiterals) MergeLiterals(*frame, map->mergesLiterals);
   if (!map->mergeable) {
     frame->map = map;
   } else {

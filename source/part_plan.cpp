@@ -68,7 +68,16 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) 
     }
     if (++refs[value.object] > 1) continue;
     objects.push_back(value);
-    if (value.kind == PrintedValue::kFrame && IsFunctionFrame(tree, value) && !raw.count(value.offset)) {
+    bool function = value.kind == PrintedValue::kFrame && IsFunctionFrame(tree, value);
+    if (function) {
+      std::optional<PrintedValue> code = tree.FindSlot(value.object, "instructions");
+      if (code && code->kind == PrintedValue::kBinary) ++codeUses[code->object];
+      std::optional<PrintedValue> literals = tree.FindSlot(value.object, "literals");
+      if (literals && literals->kind == PrintedValue::kArray && ++literalUses[literals->object] == 2) {
+        literalGroups[literals->object] = static_cast<int32_t>(literalGroups.size()) + 1;
+      }
+    }
+    if (function && !raw.count(value.offset)) {
       auto function = std::make_unique<Decompiler>(tree);
       function->Read(value);
       if (function->IsRecovered() && NamesLoopsAsCompiled(*function)) {
@@ -149,7 +158,6 @@ void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::
     if (!used[k]) pushed.push_back(frame.literals[k]);
   }
   for (auto value = pushed.rbegin(); value != pushed.rend(); ++value) work.push_back(*value);
-  // An argFrame the code generator makes: its map as the rules give it.
   // An argFrame the code generator makes: its map as the rules give it, its
   // first slots as its options give them.
   if (std::optional<PrintedValue> argFrame = tree.FindSlot(self.object, "argFrame");
@@ -189,8 +197,15 @@ const std::string& PartPlan::ConstantName(const void* object) const {
 bool PartPlan::SharesInstructions(const PrintedValue& function) const {
   std::optional<PrintedValue> code = tree.FindSlot(function.object, "instructions");
   if (!code) return false;
-  auto found = instructionUses.find(code->object);
-  return found != instructionUses.end() && found->second > 1;
+  auto found = codeUses.find(code->object);
+  return found != codeUses.end() && found->second > 1;
+}
+
+int32_t PartPlan::LiteralsGroup(const PrintedValue& function) const {
+  std::optional<PrintedValue> literals = tree.FindSlot(function.object, "literals");
+  if (!literals) return 0;
+  auto found = literalGroups.find(literals->object);
+  return found == literalGroups.end() ? 0 : found->second;
 }
 
 const std::string& PartPlan::MagicName(uint32_t word) const {

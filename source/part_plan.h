@@ -59,8 +59,12 @@ class PartPlan {
   const std::unordered_map<const void*, std::unique_ptr<Decompiler>>& Sources() const { return sources; }
   // A function written as its source; null for one written as its frame.
   const Decompiler* Source(const void* frame) const;
-  // Whether a function's instructions are another function's too.
+  // Whether a function's instructions are another function's too, whether
+  // written as source or as its frame.
   bool SharesInstructions(const PrintedValue& function) const;
+  // Where a function's literals are another function's too, a number for
+  // the functions that share them; else 0.
+  int32_t LiteralsGroup(const PrintedValue& function) const;
   // Whether the part's value reaches the object.
   bool Reaches(const void* object) const { return refs.count(object) > 0; }
   // The name of an object written as a constant, or empty.
@@ -108,6 +112,9 @@ class PartPlan {
   std::unordered_set<const void*> closures;  // functions pushed with set-lex-scope
   std::unordered_set<const void*> argFrames;  // of functions written as source
   std::unordered_map<const void*, int> instructionUses;  // by the functions written as source
+  std::unordered_map<const void*, int> codeUses;         // by every function
+  std::unordered_map<const void*, int> literalUses;      // by every function
+  std::unordered_map<const void*, int32_t> literalGroups;  // those shared, numbered
   std::unordered_set<const void*> symbols;  // reached as values
   std::vector<std::pair<std::string, uint32_t>> magicConstants;
   std::unordered_set<const void*> reusedEntries;  // a literal that one function pushes at two places

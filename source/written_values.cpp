@@ -117,6 +117,13 @@ void ExactWriter::Frame(const PrintedValue& frame, SourceText& out, int depth) {
   std::string options = Options(frame);
   if (IsFunctionFrame(tree, frame)) {
     out.Put("/* written as its frame: its source does not make it again */ ");
+    // Its instructions may be a compiled function's too, which no rule
+    // merges with a binary written out.
+    int32_t group = plan.LiteralsGroup(frame);
+    for (std::string merge : {std::string(plan.SharesInstructions(frame) ? "mergeInstructions: true" : ""),
+                              group ? "mergeLiterals: " + std::to_string(group) : std::string()}) {
+      if (!merge.empty()) options += (options.empty() ? "" : ", ") + merge;
+    }
   }
   if (!options.empty()) out.Put("WithOptions(");
   int32_t count = tree.NumberOfSlots(frame.object);
@@ -352,6 +359,7 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
   PartPlan::MapChoice choice = plan.ChoiceOf(frame);
   if (choice.kind == PartPlan::MapChoice::kNamed) options.push_back("map: " + choice.name);
   if (!rules.mergeInstructions && plan.SharesInstructions(frame)) options.push_back("mergeInstructions: true");
+  if (int32_t group = plan.LiteralsGroup(frame)) options.push_back("mergeLiterals: " + std::to_string(group));
   (void)out;
   std::string joined;
   for (const std::string& option : options) joined += (joined.empty() ? "" : ", ") + option;
