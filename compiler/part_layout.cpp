@@ -1,5 +1,7 @@
 #include "compiler/part_layout.h"
 
+#include <functional>
+
 #include "objects/symbol.h"
 #include "packaging/big_endian.h"
 
@@ -62,27 +64,30 @@ uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
   return parts.back().end - start;
 }
 
-// An array's group, class and elements: words, binaries by their class and
-// bytes (a function's strings are its own objects), other objects by which
-// they are.
+// An array's group and contents: words, symbols by which they are, other
+// objects by their contents (a function's literals are its own objects)
+// to a depth, past which by which they are.
 std::string PackageLayout::IdentityKey(const Object& array) const {
   std::string key = std::to_string(array.group);
-  auto word = [&](const Value& value) {
-    const Object* object = value.object ? Resolved(value.object) : nullptr;
-    uintptr_t bits = object ? reinterpret_cast<uintptr_t>(object) : value.word;
-    key.append(reinterpret_cast<const char*>(&bits), sizeof bits).push_back(object ? 'o' : 'w');
+  auto word = [&](const void* pointer, uint32_t bits, char tag) {
+    uintptr_t value = pointer ? reinterpret_cast<uintptr_t>(pointer) : bits;
+    key.append(reinterpret_cast<const char*>(&value), sizeof value).push_back(tag);
   };
-  auto add = [&](const Value& value) {
+  std::function<void(const Value&, int)> add = [&](const Value& value, int depth) {
     const Object* object = value.object ? Resolved(value.object) : nullptr;
-    if (object && object->kind == Object::kBinary) {
-      word(object->cls);
-      key += 'b' + std::to_string(object->bytes.size()) + ':' + object->bytes;
-    } else {
-      word(value);
+    if (!object) return word(nullptr, value.word, 'w');
+    if (object->kind == Object::kSymbol || depth > 8) return word(object, 0, 'o');
+    key += object->kind == Object::kBinary ? 'b' : object->kind == Object::kArray ? 'a' : 'f';
+    add(object->cls, depth + 1);
+    if (object->kind == Object::kBinary) {
+      key += std::to_string(object->bytes.size()) + ':' + object->bytes;
+      return;
     }
+    for (const Object* name : object->names) word(name, 0, 'n');
+    key += std::to_string(object->values.size()) + ':';
+    for (const Value& each : object->values) add(each, depth + 1);
   };
-  add(array.cls);
-  for (const Value& value : array.values) add(value);
+  add(Value::Of(const_cast<Object*>(&array)), 0);
   return key;
 }
 
