@@ -91,19 +91,22 @@ void Writer::Header(SourceText& out) {
   if (uint32_t modified = file.Word(0x24)) fields.push_back("modificationDate: " + Hex(modified));
   if (uint32_t reserved = file.Word(0x28)) fields.push_back("reserved: " + Hex(reserved));
   // The info data the strings and the parts' infos leave.
+  // Runs that lie outside the info data (a damaged directory) are left out.
   const uint8_t* info = file.At(directory.infoStart);
-  size_t at = directory.copyright.length ? directory.copyright.offset + directory.copyright.length : 0;
+  uint64_t infoEnd = std::min<uint64_t>(directory.directorySize, file.Size());
+  size_t infoSize = infoEnd > directory.infoStart ? infoEnd - directory.infoStart : 0;
+  auto end = [](const InfoRef& ref) { return ref.inside ? size_t{ref.offset} + ref.length : 0; };
+  size_t at = directory.copyright.length ? end(directory.copyright) : 0;
   if (directory.name.inside && directory.name.offset > at) {
     fields.push_back("nameGap: " + Bytes(info + at, directory.name.offset - at));
   }
-  at = std::max<size_t>(at, directory.name.offset + directory.name.length);
+  at = std::max(at, end(directory.name));
   size_t firstInfo = SIZE_MAX, lastInfo = at;
   for (const PartEntry& part : directory.parts) {
-    if (!part.info.length) continue;
+    if (!part.info.length || !part.info.inside) continue;
     firstInfo = std::min<size_t>(firstInfo, part.info.offset);
-    lastInfo = std::max<size_t>(lastInfo, part.info.offset + part.info.length);
+    lastInfo = std::max(lastInfo, end(part.info));
   }
-  size_t infoSize = directory.directorySize > directory.infoStart ? directory.directorySize - directory.infoStart : 0;
   if (firstInfo != SIZE_MAX && firstInfo > at) fields.push_back("infoGap: " + Bytes(info + at, firstInfo - at));
   if (infoSize >= lastInfo) fields.push_back("infoTail: " + Bytes(info + lastInfo, infoSize - lastInfo));
   if (directory.relocation) {

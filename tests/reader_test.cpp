@@ -151,6 +151,7 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
       {"alignment word", [](auto& b, auto& at) { Set(b, at["root2"] + 4, 7); return std::set<uint32_t>{at["root2"] + 4}; }},
       {"creation date", [](auto& b, auto&) { Set(b, 32, 0); return std::set<uint32_t>{}; }},
       {"padding", [](auto& b, auto& at) { b[at["hello"] - 1] = 0; return std::set<uint32_t>{}; }},
+      {"part info past the info data", [](auto& b, auto&) { Set(b, 0x4C, 0x7000u << 16 | 4); return std::set<uint32_t>{0x4C}; }},
   };
   JsonChecks json;
   for (const auto& [what, change] : cases) {
@@ -159,6 +160,8 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
     Inspection inspection = InspectBytes(built.bytes);
     EXPECT_EQ(std::set<uint32_t>(inspection.faultOffsets.begin(), inspection.faultOffsets.end()), expected) << what << "\n" << inspection.err;
     EXPECT_EQ(inspection.status, expected.empty() ? 0 : 1) << what;
+    // The source is written of what can be read, never reading past it.
+    EXPECT_EQ(InspectBytes(built.bytes, InspectMode::kSource).status, inspection.status) << what;
     json.Add(built.bytes);
   }
   json.Add(MultiPart().bytes);
