@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -55,7 +56,12 @@ class Heap {
   // Of an object that Resolve accepted (or a root):
   uint8_t Flags(uint64_t object) const { return file.Byte(object + 3) & 0x7F; }
   uint32_t Size(uint64_t object) const { return file.Word(object) >> 8; }
-  uint32_t NumberOfRefs(uint64_t object) const { return (Size(object) - 12) / 4; }
+  // What the header claims, within what the file holds: a damaged package's
+  // map may lead to bytes that are no object.
+  uint32_t NumberOfRefs(uint64_t object) const {
+    uint64_t size = std::min<uint64_t>(Size(object), file.Size() > object ? file.Size() - object : 0);
+    return size >= 12 ? static_cast<uint32_t>((size - 12) / 4) : 0;
+  }
   bool IsSymbol(uint64_t object) const;
   std::string_view SymbolName(uint64_t object) const;
   // The names a frame map's chain holds, supermaps included; -1 when the

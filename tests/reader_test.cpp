@@ -3,6 +3,8 @@
 #include <functional>
 #include <set>
 
+#include "reader/faults.h"
+#include "reader/laid_out.h"
 #include "tests/function_builder.h"
 #include "tests/package_builder.h"
 #include "tests/test_support.h"
@@ -151,6 +153,8 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
       {"alignment word", [](auto& b, auto& at) { Set(b, at["root2"] + 4, 7); return std::set<uint32_t>{at["root2"] + 4}; }},
       {"creation date", [](auto& b, auto&) { Set(b, 32, 0); return std::set<uint32_t>{}; }},
       {"padding", [](auto& b, auto& at) { b[at["hello"] - 1] = 0; return std::set<uint32_t>{}; }},
+      // A map whose header claims less than an object's: nothing read of it, at once.
+      {"map pointing into the header", [](auto& b, auto& at) { Set(b, at["top"] + 8, 0x11); return std::set<uint32_t>{at["top"] + 8}; }},
       {"part info past the info data", [](auto& b, auto&) { Set(b, 0x4C, 0x7000u << 16 | 4); return std::set<uint32_t>{0x4C}; }},
   };
   JsonChecks json;
@@ -166,6 +170,19 @@ TEST(InspectTest, CorruptedPackagesReportEachFaultAtItsOffset) {
   }
   json.Add(MultiPart().bytes);
   json.Run();
+}
+
+// Where a damaged package leads the reader to bytes that are no object, it
+// reads no more values there than the file holds: a header claiming less
+// than an object's own twelve bytes gives none (not four thousand million).
+TEST(InspectTest, AnObjectsValuesAreThoseTheFileHolds) {
+  Built built = MultiPart();
+  uint32_t huge = built.at["real"];
+  Set(built.bytes, huge, 0xFFFFFF40);
+  Faults none("", nullptr);
+  LaidOut package(std::vector<uint8_t>(built.bytes.begin(), built.bytes.end()), none);
+  EXPECT_EQ(package.heap.NumberOfRefs(0x10), 0u);  // the header's flags, 0
+  EXPECT_EQ(package.heap.NumberOfRefs(huge), (built.bytes.size() - huge - 12) / 4);
 }
 
 // Parts that start at the same byte: the first of them is read, on every
