@@ -233,10 +233,10 @@ TEST(CompileTest, AwkwardRealsComeBackBitForBit) {
       {"FFFFFFFFFFFFFFFF", nullptr},  // a NaN with all its payload bits
   };
   std::string slots, literals;
-  for (const Awkward& real : kReals) {
-    std::string value = std::string("MakeBinaryFromHex(\"") + real.bits + "\", 'real)";
-    slots += "r" + std::to_string(slots.size()) + ": " + value + ", ";
-    literals += value + ", ";
+  for (size_t k = 0; k < std::size(kReals); ++k) {
+    std::string value = std::string("MakeBinaryFromHex(\"") + kReals[k].bits + "\", 'real)";
+    slots.append("r").append(std::to_string(k)).append(": ").append(value).append(", ");
+    literals.append(value).append(", ");
   }
   Compiled compiled = CompileSource(Program("{" + slots + "f: func() [" + literals + "nil]}"));
   ASSERT_EQ(compiled.error, "");
