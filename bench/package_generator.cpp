@@ -45,7 +45,7 @@ TEST: get-var 5; iter-done; branch-if-false TOP
        push-constant nil; return)",
     R"(get-var 3; push-constant 4; push map:left,top; make-frame 2; set-var 4
        get-var 4; push 'top; get-path 1; push-constant 20; freq-func greater-than
-       branch-if-false L1; get-var 4; push "too low: N"; push 'Array; make-array 2; return
+       branch-if-false L1; get-var 4; push "too low: N"; push 'Array; make-array 2; return; pop
    L1: push 'GetRoot; call 0; push 'notifyN; get-path 1; push-self; push 'CloseN; send 1; return)",
     R"(push 'evt.ex; push-constant pc:H; new-handlers 1
        get-var 3; push "entryN"; push 'StrConcat; call 2; push 'PrintN; call 1; pop
@@ -126,6 +126,13 @@ std::string Instantiate(const char* text, int n) {
   return code;
 }
 
+// The locals' names: a loop's own variables named as the compiler names
+// them (the foreach's iterator, the for loop's limit and step).
+std::vector<std::string> Locals(size_t templateIndex) {
+  if (templateIndex == 1) return {"x", "x|iter", "z"};
+  if (templateIndex == 2) return {"x", "x|limit", "x|incr"};
+  return {"x", "y", "z"};
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,7 +159,7 @@ int main(int argc, char** argv) {
                                        false, false);
     for (int f = 0; f < functions; ++f) {
       int n = p * 7 + f;
-      FunctionPlan plan{"f", {"arg"}, {"x", "y", "z"}, Instantiate(kTemplates[f % kTemplateCount], n % 50),
+      FunctionPlan plan{"f", {"arg"}, Locals(f % kTemplateCount), Instantiate(kTemplates[f % kTemplateCount], n % 50),
                         {}, "", {}};
       std::string method = objects.Function(plan, f % 5 == 0, f % 3 == 0, shared);
       views.push_back(objects.Frame({{"viewClass", 324u}, {"viewBounds", bounds},
