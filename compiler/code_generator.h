@@ -6,7 +6,7 @@
 
 #include "compiler/function_scope.h"
 #include "compiler/objects.h"
-#include "compiler/package_spec.h"
+#include "compiler/package_definition.h"
 #include "decompiler/instructions.h"
 
 namespace compiler {

@@ -23,7 +23,7 @@ std::string Utf16Bytes(const std::u16string& text) {
 }
 }  // namespace
 
-std::string PackageImage(const PackageSpec& package, Objects& objects) {
+std::string PackageImage(const PackageDefinition& package, Objects& objects) {
   size_t count = package.parts.size();
   // The info data and where each text lies in it.
   std::string info;
@@ -38,7 +38,7 @@ std::string PackageImage(const PackageSpec& package, Objects& objects) {
   name = InfoRef(nameAt, info.size() - nameAt);
   info += package.infoGap;
   std::vector<uint32_t> partInfo;
-  for (const PartSpec& part : package.parts) {
+  for (const PartDefinition& part : package.parts) {
     partInfo.push_back(part.info.empty() ? 0 : InfoRef(info.size(), part.info.size()));
     info += part.info;
   }
@@ -52,7 +52,7 @@ std::string PackageImage(const PackageSpec& package, Objects& objects) {
   std::vector<uint32_t> offsets(count);
   uint32_t at = dataStart;
   for (size_t k = 0; k < count; ++k) {
-    const PartSpec& part = package.parts[k];
+    const PartDefinition& part = package.parts[k];
     offsets[k] = at - dataStart;
     at += part.newtonScript ? layout.AddPart(part, at) : static_cast<uint32_t>(part.bytes.size());
   }
@@ -75,7 +75,7 @@ std::string PackageImage(const PackageSpec& package, Objects& objects) {
   Put32(image, 0x2C, directorySize);
   Put32(image, 0x30, static_cast<uint32_t>(count));
   for (size_t k = 0; k < count; ++k) {
-    const PartSpec& part = package.parts[k];
+    const PartDefinition& part = package.parts[k];
     size_t entry = kHeaderSize + kEntrySize * k;
     uint32_t size = static_cast<uint32_t>(parts[k].size());
     Put32(image, entry + 0x00, offsets[k]);

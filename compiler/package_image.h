@@ -3,7 +3,7 @@
 #include <string>
 
 #include "compiler/objects.h"
-#include "compiler/package_spec.h"
+#include "compiler/package_definition.h"
 
 namespace compiler {
 
@@ -11,6 +11,6 @@ namespace compiler {
 // name, the bytes between, each part's info, the bytes after), the
 // relocation data, then the parts one after another, each laid out from its
 // start.
-std::string PackageImage(const PackageSpec& package, Objects& objects);
+std::string PackageImage(const PackageDefinition& package, Objects& objects);
 
 }  // namespace compiler

@@ -46,20 +46,20 @@ const Object* PackageLayout::Resolved(const Object* object) const {
   return found == same.end() ? object : found->second;
 }
 
-uint32_t PackageLayout::AddPart(const PartSpec& spec, uint32_t start) {
-  parts.push_back({start, start, spec.rules.alignment, spec.rules.padding, spec.rules.foldSymbols, {}, spec.root});
-  rules = &spec.rules;
+uint32_t PackageLayout::AddPart(const PartDefinition& part, uint32_t start) {
+  parts.push_back({start, start, part.rules.alignment, part.rules.padding, part.rules.foldSymbols, {}, part.root});
+  rules = &part.rules;
   symbols.clear();
   spellings.clear();
   maps.clear();
   instructions.clear();
   strings.clear();
   literals.clear();
-  for (const std::string& spelling : spec.rules.spellings) spellings[FoldedName(spelling)] = spelling;
+  for (const std::string& spelling : part.rules.spellings) spellings[FoldedName(spelling)] = spelling;
   // The root array: 16 bytes, its class NIL and its one element the value;
   // or the value itself.
-  if (!spec.rootArray) Allocate(nullptr, 16);
-  Place(spec.root);
+  if (!part.rootArray) Allocate(nullptr, 16);
+  Place(part.root);
   partSymbols.push_back(symbols);
   return parts.back().end - start;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compiler/objects.h"
-#include "compiler/package_spec.h"
+#include "compiler/package_definition.h"
 
 namespace compiler {
 
@@ -23,7 +23,7 @@ class PackageLayout {
  public:
   explicit PackageLayout(Objects& objects) : objects(objects) {}
   // Lays out the part that starts at file offset `start`; returns its size.
-  uint32_t AddPart(const PartSpec& part, uint32_t start);
+  uint32_t AddPart(const PartDefinition& part, uint32_t start);
   // The part's bytes, once every part is laid out.
   std::string PartBytes(size_t part) const;
 

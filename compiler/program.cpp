@@ -219,7 +219,7 @@ void Program::SetPackage(Node* settings, FunctionScope& scope) {
 }
 
 void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
-  PartSpec part;
+  PartDefinition part;
   Settings fields(settings, scope, *this, *parser);
   fields.Code("type", part.type);
   fields.Number("flags", part.flags);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compiler/objects.h"
-#include "compiler/package_spec.h"
+#include "compiler/package_definition.h"
 #include "compiler/parser.h"
 
 namespace compiler {
@@ -24,7 +24,7 @@ class Program : public CompileTime {
   explicit Program(Objects& objects) : objects(objects) {}
   // Reads and runs the whole source; a SourceError says where it is faulty.
   void Compile(std::string_view source);
-  const PackageSpec& Package() const { return package; }
+  const PackageDefinition& Package() const { return package; }
   const Parser& Source() const { return *parser; }
 
   Value Evaluate(Node* node, FunctionScope& scope) override;
@@ -43,7 +43,7 @@ class Program : public CompileTime {
 
   Objects& objects;
   std::unique_ptr<Parser> parser;
-  PackageSpec package;
+  PackageDefinition package;
   bool packageGiven = false;
   std::unordered_map<std::string, Value> constants;  // by folded name
   std::unordered_map<std::string, Object*> forward;  // constants named before they are declared

@@ -138,7 +138,7 @@ ToolResult Compile(const TempDir& dir, const std::vector<std::string>& args, con
 }  // namespace
 
 TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
-  const std::string header = "Package({name: \"t\"});\n";
+  const std::string header = kHeader;
   const Faulty kFaulty[] = {
       {"an unterminated string", header + "Part({}, \"abc);\n", "2:10: the string is not closed"},
       {"an unterminated symbol", header + "Part({}, '|abc);\n", "2:11: the symbol's name is not closed by |"},

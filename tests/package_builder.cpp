@@ -30,7 +30,7 @@ Obj Symbol(const std::string& label, const std::string& name) {
   return {label, 0x40, {0x55552u}, hash + name + '\0'};
 }
 
-Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation) {
+Built BuildPackage(const std::vector<PartContents>& parts, bool relocation) {
   Built built;
   std::string& b = built.bytes;
   b = "package1xxxx";

@@ -17,7 +17,7 @@ struct Obj {
   std::string bytes;
 };
 
-struct PartSpec {
+struct PartContents {
   uint32_t flags;           // 0x81 for a NewtonScript part
   uint32_t alignment;       // 4, or 8 for a NOS 1 part
   std::vector<Obj> objects; // the first is the part's root array
@@ -38,7 +38,7 @@ struct Built {
 };
 // The package: header, entries, info strings, relocation data if asked for,
 // then the parts one after another, padding filled with 0xBF.
-Built BuildPackage(const std::vector<PartSpec>& parts, bool relocation);
+Built BuildPackage(const std::vector<PartContents>& parts, bool relocation);
 
 // A bitmap binary's bytes: the header for `width` x `height` and the rows
 // that `pixel` gives, `depth` bits each.

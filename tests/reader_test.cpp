@@ -188,7 +188,7 @@ TEST(InspectTest, AnObjectsValuesAreThoseTheFileHolds) {
 // Parts that start at the same byte: the first of them is read, on every
 // standard library, and the others are named as overlapping it.
 TEST(InspectTest, PartsAtOneStartReadTheFirst) {
-  std::vector<PartSpec> parts;
+  std::vector<PartContents> parts;
   for (int i = 0; i < 40; ++i) parts.push_back({0x81, 4, {{std::string("r").append(std::to_string(i)), 0x41, {2u}, ""}}, ""});
   Built built = BuildPackage(parts, false);
   for (int i = 1; i < 40; ++i) built.bytes.replace(52 + 32 * i, 8, built.bytes, 52, 8);

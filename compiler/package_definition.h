@@ -29,7 +29,7 @@ struct PartRules {
   std::vector<std::string> spellings;
 };
 
-struct PartSpec {
+struct PartDefinition {
   uint32_t type = 0x666F726D;  // 'form'
   uint32_t flags = 0x81;
   std::string info;            // 8-bit text for the part's handler
@@ -42,7 +42,7 @@ struct PartSpec {
 };
 
 // A package's header and its parts, as the source gives them.
-struct PackageSpec {
+struct PackageDefinition {
   std::string signature = "package1";
   uint32_t type = 0x78787878;  // 'xxxx'
   uint32_t flags = 0;
@@ -58,7 +58,7 @@ struct PackageSpec {
   std::string nameGap, infoGap, infoTail;
   bool hasInfoTail = false;  // else the info data is padded to 4 bytes
   std::string relocation;  // the relocation area, as it is
-  std::vector<PartSpec> parts;
+  std::vector<PartDefinition> parts;
 };
 
 }  // namespace compiler
