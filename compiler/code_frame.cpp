@@ -126,6 +126,8 @@ void GenerateCode(FunctionScope& function, Objects& objects, const PartRules& ru
                                                   : Value::Of(objects.Symbol(function.variables[k].name)));
       }
       info = Value::Of(objects.Array(std::move(entries), Value::Of(objects.Symbol("dbg1"))));
+    } else if (debug == FunctionOptions::kGivenDebug) {
+      info = options.debugInfo;
     }
     slotNames.push_back("DebuggerInfo");
     values.push_back(info);

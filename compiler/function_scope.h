@@ -16,9 +16,10 @@ namespace compiler {
 // the part's.
 struct FunctionOptions {
   enum Format : int8_t { kPartFormat = -1, kNos2 = 0, kNos1 = 1 };
-  enum Debug : int8_t { kPartDebug = -1, kNoDebug = 0, kDebug = 1, kNilDebug = 2 };
+  enum Debug : int8_t { kPartDebug = -1, kNoDebug = 0, kDebug = 1, kNilDebug = 2, kGivenDebug = 3 };
   Format format = kPartFormat;
   Debug debug = kPartDebug;
+  Value debugInfo;  // kGivenDebug: the DebuggerInfo as it is, for names another compiler kept
   // The argFrame's first three slots, where they are not NIL; in the newer
   // format, the variables it keeps by name and their values, first.
   bool specialsGiven = false;

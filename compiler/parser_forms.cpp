@@ -364,10 +364,13 @@ Node* Parser::WithOptions(Position at) {
       }
     } else if (function && NamesEqualIgnoringCase(name, "debugInfo")) {
       std::string_view kind = SymbolName(value);
+      bool given = value.IsObject() && value.object->kind == Object::kArray;
       function->options.debug = value.IsNil()                           ? FunctionOptions::kNilDebug
+                                : given                                 ? FunctionOptions::kGivenDebug
                                 : NamesEqualIgnoringCase(kind, "names") ? FunctionOptions::kDebug
                                 : NamesEqualIgnoringCase(kind, "none")  ? FunctionOptions::kNoDebug
-                                    : (Fail(at, "debugInfo is 'names, 'none or nil"), FunctionOptions::kNoDebug);
+                                    : (Fail(at, "debugInfo is 'names, 'none, nil or the array itself"), FunctionOptions::kNoDebug);
+      if (given) function->options.debugInfo = value;
     } else if (function && NamesEqualIgnoringCase(name, "argFrame")) {
       if (!value.IsObject() || value.object->kind != Object::kFrame || value.object->values.size() < 3) {
         Fail(at, "argFrame gives the values of _nextArgFrame, _parent and _implementor, then of the variables it keeps");

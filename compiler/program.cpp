@@ -16,6 +16,14 @@ void Program::Compile(std::string_view source) {
   FunctionScope top(nullptr, {});
   while (Node* statement = parser->NextStatement(top)) Run(statement, top);
   ResolveForward();
+  // A function that a part reaches only through a name declared further
+  // down is compiled now, and the names its code uses resolved again.
+  bool more = false;
+  for (PartDefinition& part : package.parts) {
+    if (part.newtonScript) more = GenerateFunctions(part.root, part.rules) || more;
+  }
+  if (more) ResolveForward();
+  ResolvePaths();
   if (!packageGiven) throw SourceError(parser->Here(), "no Package({...}) gives the package's header");
   if (package.parts.empty()) throw SourceError(parser->Here(), "no Part({...}, value) gives the package a part");
 }
@@ -76,6 +84,8 @@ Value Program::Evaluate(Node* node, FunctionScope& scope) {
       break;
     case Kind::kCall:
       return Call(node, scope);
+    case Kind::kGetPath:
+      return SlotOf(node, scope);
     default:
       break;
   }
@@ -105,6 +115,57 @@ void Program::ResolveForward() {
     if (!value) throw SourceError(forwardAt[placeholder], placeholder->name + " is no constant");
     resolved[placeholder] = *value;
   }
+  Replace(resolved);
+}
+
+// frame.slot of a value known when compiling. A function's slots (its
+// literals, its DebuggerInfo) are there once its part has compiled it, and
+// a constant declared further down once it is: until then the path stands
+// for its value.
+Value Program::SlotOf(Node* node, FunctionScope& scope) {
+  Position at = parser->PositionOf(node);
+  Value frame = Evaluate(node->kids[0], scope);
+  Value slot = Evaluate(node->kids[1], scope);
+  if (!slot.IsObject() || slot.object->kind != Object::kSymbol) {
+    throw SourceError(at, "a path known when the source is compiled names one slot");
+  }
+  bool later = frame.IsObject() && (forwardAt.count(frame.object) || pathAt.count(frame.object) ||
+                                    (parser->FunctionOf(frame.object) && frame.object->values.empty()));
+  if (later) {
+    Object* placeholder = objects.New(Object::kArray);
+    paths.push_back({placeholder, frame, slot.object->name});
+    pathAt[placeholder] = at;
+    return Value::Of(placeholder);
+  }
+  return Slot(frame, slot.object->name, at);
+}
+
+// A slot that the frame lacks is nil, as NewtonScript reads it.
+Value Program::Slot(Value frame, const std::string& name, Position at) const {
+  if (!frame.IsObject() || frame.object->kind != Object::kFrame) throw SourceError(at, "only a frame has slots");
+  const Object& object = *frame.object;
+  if (parser->FunctionOf(&object) && object.values.empty()) {
+    throw SourceError(at, "no part holds the function, so its slots are not made");
+  }
+  for (size_t k = 0; k < object.names.size() && k < object.values.size(); ++k) {
+    if (NamesEqualIgnoringCase(object.names[k]->name, name)) return object.values[k];
+  }
+  return {};
+}
+
+void Program::ResolvePaths() {
+  std::unordered_map<const Object*, Value> resolved;
+  for (Path& path : paths) {
+    if (auto found = resolved.find(path.frame.object); path.frame.object && found != resolved.end()) {
+      path.frame = found->second;
+    }
+    resolved[path.placeholder] = Slot(path.frame, path.slot, pathAt[path.placeholder]);
+  }
+  if (!resolved.empty()) Replace(resolved);
+}
+
+// Every reference to a placeholder made its value.
+void Program::Replace(const std::unordered_map<const Object*, Value>& resolved) {
   auto fix = [&](Value& value) {
     if (auto found = resolved.find(value.object); value.object && found != resolved.end()) value = found->second;
   };
@@ -113,6 +174,8 @@ void Program::ResolveForward() {
     for (Value& value : object.values) fix(value);
   });
   for (auto& [name, value] : constants) fix(value);
+  for (PartDefinition& part : package.parts) fix(part.root);
+  for (Path& path : paths) fix(path.frame);
 }
 
 // {a: x, b: y} made now: a frame of the package, its map made when the
@@ -265,8 +328,9 @@ void Program::AddPart(Node* settings, Node* value, FunctionScope& scope) {
 }
 
 // Every function the part's value reaches is compiled, as the part's rules
-// say where its options do not.
-void Program::GenerateFunctions(Value root, const PartRules& rules) {
+// say where its options do not; whether there was one.
+bool Program::GenerateFunctions(Value root, const PartRules& rules) {
+  bool generated = false;
   std::unordered_set<const Object*> seen;
   std::vector<Object*> work;
   auto reach = [&](const Value& value) {
@@ -278,11 +342,13 @@ void Program::GenerateFunctions(Value root, const PartRules& rules) {
     work.pop_back();
     if (FunctionScope* function = parser->FunctionOf(object); function && object->values.empty()) {
       GenerateCode(*function, objects, rules, *parser);
+      generated = true;
     }
     reach(object->cls);
     if (object->map) reach(Value::Of(object->map));
     for (const Value& value : object->values) reach(value);
   }
+  return generated;
 }
 
 }  // namespace compiler

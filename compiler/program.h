@@ -39,7 +39,11 @@ class Program : public CompileTime {
   void SetPackage(Node* settings, FunctionScope& scope);
   void AddPart(Node* settings, Node* value, FunctionScope& scope);
   void ResolveForward();
-  void GenerateFunctions(Value root, const PartRules& rules);
+  Value SlotOf(Node* node, FunctionScope& scope);
+  Value Slot(Value frame, const std::string& name, Position at) const;
+  void ResolvePaths();
+  void Replace(const std::unordered_map<const Object*, Value>& resolved);
+  bool GenerateFunctions(Value root, const PartRules& rules);
 
   Objects& objects;
   std::unique_ptr<Parser> parser;
@@ -48,6 +52,14 @@ class Program : public CompileTime {
   std::unordered_map<std::string, Value> constants;  // by folded name
   std::unordered_map<std::string, Object*> forward;  // constants named before they are declared
   std::unordered_map<const Object*, Position> forwardAt;
+  // Paths whose value is known once the part or a later constant is.
+  struct Path {
+    Object* placeholder;
+    Value frame;
+    std::string slot;
+  };
+  std::vector<Path> paths;
+  std::unordered_map<const Object*, Position> pathAt;
 };
 
 }  // namespace compiler

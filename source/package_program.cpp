@@ -55,14 +55,13 @@ class Writer {
  public:
   Writer(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree)
       : directory(directory), file(file), heap(heap), tree(tree) {}
-  std::string Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources);
+  std::string Program(const RebuildFaults& learnt, std::set<int64_t>& sources);
   // The innermost function written as source whose text holds the byte, or -1.
   int64_t FunctionAt(size_t offset) const;
 
  private:
   void Header(SourceText& out);
-  void Part(const PartEntry& part, SourceText& out, const std::set<int64_t>& raw, const std::set<int64_t>& maps,
-            std::set<int64_t>& sources);
+  void Part(const PartEntry& part, SourceText& out, const RebuildFaults& learnt, std::set<int64_t>& sources);
   std::string Settings(const PartEntry& part, const PartPlan::Rules* rules, bool rootArray) const;
   std::string Text(const InfoRef& ref, bool utf16) const;
 
@@ -156,8 +155,7 @@ std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules
   return text + "}";
 }
 
-void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t>& raw,
-                  const std::set<int64_t>& maps, std::set<int64_t>& sources) {
+void Writer::Part(const PartEntry& part, SourceText& out, const RebuildFaults& learnt, std::set<int64_t>& sources) {
   out.NewLine();
   out.Put("// part " + std::to_string(part.number));
   out.NewLine();
@@ -180,11 +178,11 @@ void Writer::Part(const PartEntry& part, SourceText& out, const std::set<int64_t
                cls.word != Ref::kNil;
   std::unordered_set<std::string> taken = names;
   auto planned = std::make_unique<PartPlan>(tree, whole ? rootArray : tree.Element(rootArray.object, 0),
-                                            root->offset, raw, maps, names);
+                                            root->offset, learnt, names);
   if (!whole && planned->Reaches(rootArray.object)) {
     whole = true;
     names = taken;
-    planned = std::make_unique<PartPlan>(tree, rootArray, root->offset, raw, maps, names);
+    planned = std::make_unique<PartPlan>(tree, rootArray, root->offset, learnt, names);
   }
   PartPlan& plan = *planned;
   PrintedValue top = whole ? rootArray : tree.Element(rootArray.object, 0);
@@ -228,14 +226,14 @@ int64_t Writer::FunctionAt(size_t offset) const {
   return best ? best->frame : -1;
 }
 
-std::string Writer::Program(const std::set<int64_t>& raw, const std::set<int64_t>& maps, std::set<int64_t>& sources) {
+std::string Writer::Program(const RebuildFaults& learnt, std::set<int64_t>& sources) {
   SourceText out;
   names.clear();
   spans.clear();
   out.Put("// NewtonScript from which pkgcompile builds the package again.");
   out.NewLine();
   Header(out);
-  for (const PartEntry& part : directory.parts) Part(part, out, raw, maps, sources);
+  for (const PartEntry& part : directory.parts) Part(part, out, learnt, sources);
   return std::move(out).Text();
 }
 
@@ -255,28 +253,24 @@ size_t OffsetOf(const std::string& text, int line, int column) {
 
 std::string PackageProgram(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree) {
   Writer writer(directory, file, heap, tree);
-  std::set<int64_t> raw, maps;
+  RebuildFaults learnt;
   int rounds = kMostRounds, refusals = 0;
   for (int round = 0; round < rounds; ++round) {
     std::set<int64_t> sources;
-    std::string text = writer.Program(raw, maps, sources);
+    std::string text = writer.Program(learnt, sources);
     Compiled compiled = CompileSource(text);
     if (!compiled.error.empty()) {
       // A function whose source the compiler refuses is written as its frame.
       int64_t function = writer.FunctionAt(OffsetOf(text, compiled.line, compiled.column));
-      if (function < 0 || ++refusals > kMostRefusals || !raw.insert(function).second) return text;
+      if (function < 0 || ++refusals > kMostRefusals || !learnt.functions.insert(function).second) return text;
       ++rounds;
       continue;
     }
     Faults none("", nullptr);
     LaidOut rebuilt(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), none);
-    RebuildFaults faults = CompareRebuilt(heap, rebuilt.heap, sources);
-    size_t before = raw.size() + maps.size();
-    raw.insert(faults.functions.begin(), faults.functions.end());
-    maps.insert(faults.maps.begin(), faults.maps.end());
-    if (raw.size() + maps.size() == before) return text;
+    if (!learnt.Learn(CompareRebuilt(heap, rebuilt.heap, sources))) return text;
   }
   // Out of rounds: what the last one learnt is still worth writing.
   std::set<int64_t> sources;
-  return writer.Program(raw, maps, sources);
+  return writer.Program(learnt, sources);
 }

@@ -34,11 +34,16 @@ std::vector<PrintedValue> PartPlan::Children(const PrintedValue& value) const {
   }
   if (value.kind == PrintedValue::kFrame) {
     for (int32_t k = 0; k < tree.NumberOfSlots(value.object); ++k) list.push_back(tree.SlotValue(value.object, k));
-    return list;
+  } else {
+    list.push_back(tree.ArrayClass(value.object));
+    if (value.kind == PrintedValue::kArray) {
+      for (int32_t k = 0; k < tree.NumberOfElements(value.object); ++k) list.push_back(tree.Element(value.object, k));
+    }
   }
-  list.push_back(tree.ArrayClass(value.object));
-  if (value.kind == PrintedValue::kArray) {
-    for (int32_t k = 0; k < tree.NumberOfElements(value.object); ++k) list.push_back(tree.Element(value.object, k));
+  // What a function makes is written as the function's slot: it names the
+  // function.
+  for (PrintedValue& child : list) {
+    if (const MadeBy* made = child.object ? MadeByFunction(child.object) : nullptr) child = made->function;
   }
   return list;
 }
@@ -57,6 +62,7 @@ void PartPlan::ChooseConstants(const PrintedValue& root) {
     bool merged = rules.mergeStrings && IsPlainString(tree, object) && !reusedEntries.count(object.object);
     if (refs[object.object] > 1 && !constantNames.count(object.object) && !merged) named.insert(object.object);
   }
+  for (const auto& [object, made] : madeBy) named.insert(made.function.object);
   // A cycle is closed through a name declared further down.
   std::unordered_set<const void*> done, open;
   for (const PrintedValue& start : objects) {

@@ -47,12 +47,13 @@ bool NamesLoopsAsCompiled(const Decompiler& function) {
 }
 }  // namespace
 
-PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const std::set<int64_t>& raw,
-                   const std::set<int64_t>& explicitMaps, std::unordered_set<std::string>& names)
-    : tree(tree), names(names) {
-  Discover(root, raw);
+PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
+                   std::unordered_set<std::string>& names)
+    : tree(tree), names(names), givenDebug(learnt.debugInfos) {
+  Discover(root, learnt.functions);
+  FindMadeByFunctions();
   ChooseRules(rootArray);
-  ChooseMaps(explicitMaps);
+  ChooseMaps(learnt.maps);
   ChooseConstants(root);
 }
 
@@ -170,6 +171,46 @@ void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::
       work.push_back(tree.SlotValue(argFrame->object, k));
     }
   }
+}
+
+// What the compiler makes of a function written as source, its literals and
+// its DebuggerInfo, is no object of the data: where the data reaches it too
+// (a native function's closure holds the literals of the function it was
+// compiled from), it names it as the function's slot. So what it holds is
+// counted only as the function's.
+void PartPlan::FindMadeByFunctions() {
+  std::unordered_set<const void*> made;
+  for (const PrintedValue& function : functions) {
+    if (!Source(function.object)) continue;
+    for (const char* slot : {"literals", "DebuggerInfo"}) {
+      std::optional<PrintedValue> value = tree.FindSlot(function.object, slot);
+      if (!value || value->kind != PrintedValue::kArray || !refs.count(value->object) || madeBy.count(value->object)) {
+        continue;
+      }
+      madeBy[value->object] = {function, slot};
+      made.insert(value->object);
+      std::vector<PrintedValue> children;
+      Visit(*value, children);
+      for (const PrintedValue& child : children) {
+        if (IsObject(child) && refs.count(child.object)) --refs[child.object];
+      }
+    }
+  }
+  if (made.empty()) return;
+  objects.erase(std::remove_if(objects.begin(), objects.end(),
+                               [&](const PrintedValue& object) { return made.count(object.object) > 0; }),
+                objects.end());
+}
+
+const PartPlan::MadeBy* PartPlan::MadeByFunction(const void* object) const {
+  auto found = madeBy.find(object);
+  return found == madeBy.end() ? nullptr : &found->second;
+}
+
+bool PartPlan::GivesDebugInfo(const PrintedValue& function) const {
+  if (!givenDebug.count(function.offset)) return false;
+  std::optional<PrintedValue> info = tree.FindSlot(function.object, "DebuggerInfo");
+  return info && info->kind == PrintedValue::kArray;
 }
 
 int32_t PartPlan::MapFlags(const PrintedValue& map) const {

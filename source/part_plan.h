@@ -10,6 +10,7 @@
 
 #include "decompiler/decompiler.h"
 #include "objects/tree_printer.h"
+#include "source/rebuild_check.h"
 
 class HeapTree;
 
@@ -22,10 +23,12 @@ class HeapTree;
 // rules would not give it.
 class PartPlan {
  public:
-  // `raw`: functions to write as their frames whatever they are.
+  // `learnt`: what comparing earlier rounds' packages found: functions to
+  // write as their frames whatever they are, frames whose maps to name,
+  // functions whose DebuggerInfo to give as it is.
   // `root` is the part's top-level value, `rootArray` where its root array lies.
-  PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const std::set<int64_t>& raw,
-           const std::set<int64_t>& explicitMaps, std::unordered_set<std::string>& names);
+  PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
+           std::unordered_set<std::string>& names);
 
   struct Rules {
     uint32_t alignment = 4;
@@ -65,6 +68,16 @@ class PartPlan {
   // Where a function's literals are another function's too, a number for
   // the functions that share them; else 0.
   int32_t LiteralsGroup(const PrintedValue& function) const;
+  // A function written as source whose slot (its literals, its
+  // DebuggerInfo) data reaches too: the source names it as that slot of the
+  // function, `fn.literals`, for the compiler makes it.
+  struct MadeBy {
+    PrintedValue function;
+    const char* slot;
+  };
+  const MadeBy* MadeByFunction(const void* object) const;
+  // Whether a function written as source is given its DebuggerInfo as it is.
+  bool GivesDebugInfo(const PrintedValue& function) const;
   // Whether the part's value reaches the object.
   bool Reaches(const void* object) const { return refs.count(object) > 0; }
   // The name of an object written as a constant, or empty.
@@ -83,6 +96,7 @@ class PartPlan {
   void Discover(const PrintedValue& root, const std::set<int64_t>& raw);
   void Visit(const PrintedValue& value, std::vector<PrintedValue>& work);
   void Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work);
+  void FindMadeByFunctions();
   void ChooseRules(uint64_t rootArray);
   void ChooseMaps(const std::set<int64_t>& explicitMaps);
   void NameSharedSupermaps();
@@ -99,6 +113,8 @@ class PartPlan {
   HeapTree& tree;
   Rules rules;
   std::unordered_set<std::string>& names;  // names taken in the package, folded
+  const std::set<int64_t>& givenDebug;     // functions by offset
+  std::unordered_map<const void*, MadeBy> madeBy;
   std::vector<PrintedValue> objects;       // every object reached, in order
   std::unordered_map<const void*, int> refs;
   std::unordered_map<const void*, std::unique_ptr<Decompiler>> sources;

@@ -8,13 +8,17 @@ class Heap;
 
 // Where a package built again from its source differs from the package:
 // functions whose source did not make their frames again, frames whose maps
-// the part's rules did not make, and the first difference that neither
-// explains.
+// the part's rules did not make, functions whose DebuggerInfo alone differs,
+// and the first difference that none explains. Gathered over rounds, what
+// the source must say.
 struct RebuildFaults {
   std::set<int64_t> functions;
   std::set<int64_t> maps;
+  std::set<int64_t> debugInfos;
   std::string other;
-  bool Any() const { return !functions.empty() || !maps.empty() || !other.empty(); }
+  bool Any() const { return !functions.empty() || !maps.empty() || !debugInfos.empty() || !other.empty(); }
+  // Adds what another round found; whether any of it was new.
+  bool Learn(const RebuildFaults& found);
 };
 
 // Walks the NewtonScript parts of both side by side from their roots: the

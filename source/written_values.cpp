@@ -70,6 +70,9 @@ void ExactWriter::Value(const PrintedValue& value, SourceText& out, int depth) {
     if (value.kind == PrintedValue::kBinary && tree.SymbolName(value.object)) {
       return out.Put(Concat({"'", Identifier(*tree.SymbolName(value.object))}));
     }
+    if (const PartPlan::MadeBy* made = plan.MadeByFunction(value.object)) {
+      return out.Put(Concat({plan.ConstantName(made->function.object), ".", made->slot}));
+    }
     const std::string& name = plan.ConstantName(value.object);
     if (!name.empty()) return out.Put(name);
     return Written(value, out, depth);
@@ -312,7 +315,14 @@ std::string ExactWriter::FunctionOptions(const PrintedValue& frame, SourceText& 
   enum { kNone, kNil, kNames } actual = !info ? kNone : info->kind == PrintedValue::kArray ? kNames : kNil;
   bool anyName = !function.Function().captured.empty() || function.Function().arguments + function.Function().locals > 0;
   auto expected = !rules.debug ? kNone : nos1 || !anyName ? kNil : kNames;
-  if (actual != expected) options.push_back(actual == kNone ? "debugInfo: 'none" : actual == kNil ? "debugInfo: nil" : "debugInfo: 'names");
+  if (plan.GivesDebugInfo(frame)) {
+    // Names another compiler kept, as they are.
+    SourceText piece(SIZE_MAX);
+    Written(*info, piece, depth + 1);
+    options.push_back("debugInfo: " + std::move(piece).Text());
+  } else if (actual != expected) {
+    options.push_back(actual == kNone ? "debugInfo: 'none" : actual == kNil ? "debugInfo: nil" : "debugInfo: 'names");
+  }
   std::optional<PrintedValue> argFrame = tree.FindSlot(frame.object, "argFrame");
   if (argFrame && argFrame->kind == PrintedValue::kFrame && tree.NumberOfSlots(argFrame->object) >= 3) {
     auto isNil = [](const PrintedValue& value) { return value.kind == PrintedValue::kImmediate && value.word == Ref::kNil; };

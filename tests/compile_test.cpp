@@ -165,6 +165,10 @@ TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
       {"a break outside any loop", header + "Part({}, func() break);\n", "2:17: break is outside any loop"},
       {"native code", header + "Part({}, native func() 1);\n",
        "2:10: native functions hold machine code, which is not compiled here"},
+      {"a slot of a function no part holds", header + "constant f := func() 1;\nPart({}, f.literals);\n",
+       "3:10: no part holds the function, so its slots are not made"},
+      {"a path of two names known when compiling", header + "constant k := {a: {b: 1}};\nPart({}, k.a.b);\n",
+       "3:10: a path known when the source is compiled names one slot"},
   };
   for (const Faulty& row : kFaulty) {
     SCOPED_TRACE(row.title);
@@ -271,6 +275,27 @@ TEST(CompileTest, FunctionOptionsComeBackAsSource) {
     ASSERT_EQ(compiled.error, "");
     ExpectRebuiltFromSource(compiled.package, true, function.find("asFunction") == std::string::npos);
   }
+}
+
+// What the compiler makes for a function and data holds too (a native
+// function's closure holds the literals and the DebuggerInfo of the function
+// it was compiled from) is written as the function's slots, and names kept
+// by another compiler as the DebuggerInfo itself: each function comes back as
+// its source, sharing what it shared.
+TEST(CompileTest, WhatAFunctionMakesIsSharedThroughItsSlots) {
+  const std::string kParts[] = {
+      "Part({debugInfo: true}, {nativeFn: {closure: {_literals: f.literals}, bcFunc: f, DebuggerInfo: f.DebuggerInfo}});\n"
+      "constant f := func(a) a & \"s\";\n",
+      "Part({debugInfo: true}, {g: WithOptions(func() x.y, {debugInfo: [dbg1: 1, 'x]})});\n",
+  };
+  for (const std::string& part : kParts) {
+    SCOPED_TRACE(part);
+    Compiled compiled = CompileSource(kHeader + part);
+    ASSERT_EQ(compiled.error, "");
+    ExpectRebuiltFromSource(compiled.package, true, true);
+  }
+  // A function named before it is declared is compiled all the same.
+  EXPECT_EQ(Instructions(std::string(kHeader) + "Part({}, f);\nconstant f := func(a) a;\n"), "get-var 3 ; arg1; return");
 }
 
 // A function whose frame holds a slot its source does not give (name, here)
