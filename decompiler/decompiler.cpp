@@ -25,6 +25,7 @@ void Decompiler::Read(const PrintedValue& frame) {
   function.code = nullptr;
   function.codeLength = 0;
   function.arguments = function.locals = 0;
+  localsAtTop = false;
   function.literals.clear();
   function.symbols.clear();
   function.names.clear();

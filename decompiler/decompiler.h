@@ -48,6 +48,12 @@ class Decompiler {
   // The locals of a Newton OS 2 function that live in its argFrame alone.
   std::vector<std::string> ArgFrameLocals() const;
 
+  // Every local declared as the source begins, in the order of its slots,
+  // the loops' own by the names the compiler gives them: for a compiler
+  // that numbered them otherwise than where they are first declared.
+  void DeclareLocalsAtTop() { localsAtTop = true; }
+  bool DeclaresLocalsAtTop() const { return localsAtTop; }
+
   // As source: func(...) and its body, at `out`'s indentation; `depth` is
   // how deep the function lies in the value being written.
   void Print(SourceText& out, LiteralWriter& values, int depth) const;
@@ -68,5 +74,5 @@ class Decompiler {
   std::vector<Structurer::Role> roles;
   std::vector<uint32_t> named;
   std::vector<std::string> notes;
-  bool decoded = false, recovered = false;
+  bool decoded = false, recovered = false, localsAtTop = false;
 };

@@ -155,8 +155,17 @@ bool ReadFunctionFrame(const PrintedTree& tree, const PrintedValue& frame, Funct
   if (slots.debuggerInfo) NamesFromDebuggerInfo(tree, *slots.debuggerInfo, out);
   if (hasArgFrame) {
     int32_t count = tree.NumberOfSlots(argFrame->object);
-    // Some tools list every variable in the argFrame and still use slots.
-    if (count == kSpecial + out.arguments + out.locals && out.names.empty()) {
+    // Some tools list every variable in the argFrame and still use slots;
+    // but a variable the code reaches by name, its name among the literals,
+    // lives there.
+    bool byName = false;
+    for (int32_t i = kSpecial; i < count && !byName; ++i) {
+      std::string_view name = tree.SlotName(argFrame->object, i);
+      for (const std::optional<std::string_view>& symbol : out.symbols) {
+        byName = byName || (symbol && NamesEqualIgnoringCase(*symbol, name));
+      }
+    }
+    if (count == kSpecial + out.arguments + out.locals && out.names.empty() && !byName) {
       NamesFromArgFrame(tree, argFrame->object, out);
     } else {
       for (int32_t i = kSpecial; i < count; ++i) out.captured.emplace_back(tree.SlotName(argFrame->object, i));

@@ -174,7 +174,8 @@ void FunctionPrinter::Declare(const std::vector<uint32_t>& slots) {
   out.Put("local ");
   for (size_t k = 0; k < slots.size(); ++k) {
     if (k) out.Put(", ");
-    out.Put(Variable({false, slots[k]}));
+    const std::string& loopName = numbering->LoopName(slots[k]);
+    out.Put(loopName.empty() ? Variable({false, slots[k]}) : Identifier(loopName));
   }
   out.Put(";");
 }

@@ -4,12 +4,17 @@
 
 #include "decompiler/decompiler.h"
 #include "decompiler/function_frame.h"
+#include "objects/symbol.h"
 
 LocalNumbering::LocalNumbering(const Decompiler& function) {
   const FunctionFrame& frame = function.Function();
   first = 3 + static_cast<uint32_t>(frame.arguments);  // after _nextArgFrame, _parent and _implementor
   next = first;
   states.assign(static_cast<size_t>(frame.locals), kDeclared);
+  if (function.DeclaresLocalsAtTop()) {
+    NameLoopVariables(function);
+    return;
+  }
   const std::vector<Structurer::Role>& roles = function.Roles();
   for (size_t k = 0; k < states.size(); ++k) {
     size_t slot = first + k;
@@ -58,6 +63,40 @@ void LocalNumbering::Classify(const Block& body) {
       if (states[later] == kDeclared && firstSeen[later] < firstSeen[k]) states[k] = kDeclared;
     }
   }
+}
+
+void LocalNumbering::NameLoopVariables(const Decompiler& function) {
+  auto name = [&](const Variable& variable, const std::string& given) {
+    if (variable.byName) return;
+    auto [found, fresh] = loopNames.try_emplace(variable.id, given);
+    if (!fresh && !NamesEqualIgnoringCase(found->second, given)) found->second.clear();
+  };
+  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
+  while (!work.empty()) {
+    const Node* node = work.back();
+    work.pop_back();
+    if (!node) continue;
+    if (node->kind == Kind::kFor) {
+      std::string counter = function.VariableName(node->variable);
+      name(node->hidden[0], counter + "|limit");
+      name(node->hidden[1], counter + "|incr");
+    } else if (node->kind == Kind::kForeach) {
+      std::string stem = (node->hasKey ? function.VariableName(node->key) : "") + function.VariableName(node->variable);
+      name(node->hidden[0], stem + "|iter");
+      if (node->flag) {
+        name(node->hidden[1], stem + "|index");
+        name(node->hidden[2], stem + "|result");
+      }
+    }
+    for (const Node* kid : node->kids) work.push_back(kid);
+    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
+  }
+}
+
+const std::string& LocalNumbering::LoopName(uint32_t slot) const {
+  static const std::string kNone;
+  auto found = loopNames.find(slot);
+  return found == loopNames.end() ? kNone : found->second;
 }
 
 bool LocalNumbering::IsDue() const { return next - first < states.size() && states[next - first] == kDeclared; }

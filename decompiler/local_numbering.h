@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "decompiler/syntax.h"
@@ -25,14 +27,19 @@ class LocalNumbering {
   void LoopBegins(const Node* loop);
   // The slots of the locals never declared before a statement.
   std::vector<uint32_t> Rest();
+  // The name the compiler gives a loop's own variable at the slot
+  // (`i|limit`), where the loops that use it agree; else empty.
+  const std::string& LoopName(uint32_t slot) const;
 
  private:
   enum State : uint8_t { kDeclared, kByLoop, kNumbered };
   void Classify(const Block& body);
+  void NameLoopVariables(const Decompiler& function);
   void Number(const Variable& variable);
   void Advance();
 
   uint32_t first = 0;
   uint32_t next = 0;
   std::vector<State> states;  // by slot, from the first local's
+  std::unordered_map<uint32_t, std::string> loopNames;  // by slot; empty where loops disagree
 };

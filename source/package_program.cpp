@@ -22,7 +22,7 @@
 
 namespace {
 
-const int kMostRounds = 3;
+const int kMostRounds = 4;
 // Compilations that refuse a function's source, each then written as its
 // frame; a bound, so that the work stays in proportion to the package.
 const int kMostRefusals = 32;

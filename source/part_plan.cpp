@@ -50,14 +50,14 @@ bool NamesLoopsAsCompiled(const Decompiler& function) {
 PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
                    std::unordered_set<std::string>& names)
     : tree(tree), names(names), givenDebug(learnt.debugInfos) {
-  Discover(root, learnt.functions);
+  Discover(root, learnt.functions, learnt.localsAtTop);
   FindMadeByFunctions();
   ChooseRules(rootArray);
   ChooseMaps(learnt.maps);
   ChooseConstants(root);
 }
 
-void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) {
+void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw, const std::set<int64_t>& localsAtTop) {
   std::vector<PrintedValue> work = {root};
   while (!work.empty()) {
     PrintedValue value = work.back();
@@ -81,7 +81,10 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw) 
     if (function && !raw.count(value.offset)) {
       auto function = std::make_unique<Decompiler>(tree);
       function->Read(value);
-      if (function->IsRecovered() && NamesLoopsAsCompiled(*function)) {
+      bool atTop = localsAtTop.count(value.offset) > 0;
+      // Locals declared first change nothing for a function without any.
+      if (function->IsRecovered() && NamesLoopsAsCompiled(*function) && !(atTop && function->Function().locals == 0)) {
+        if (atTop) function->DeclareLocalsAtTop();
         functions.push_back(value);
         PrintedValue map = tree.Value(static_cast<uint64_t>(value.offset) + 8);
         mapOf[value.object] = map;

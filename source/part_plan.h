@@ -93,7 +93,7 @@ class PartPlan {
   struct Users {
     int frames = 0, sources = 0, others = 0, sites = 0, argFrames = 0;
   };
-  void Discover(const PrintedValue& root, const std::set<int64_t>& raw);
+  void Discover(const PrintedValue& root, const std::set<int64_t>& raw, const std::set<int64_t>& localsAtTop);
   void Visit(const PrintedValue& value, std::vector<PrintedValue>& work);
   void Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work);
   void FindMadeByFunctions();

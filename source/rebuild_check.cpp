@@ -118,16 +118,21 @@ class Walk {
 }  // namespace
 
 bool RebuildFaults::Learn(const RebuildFaults& found) {
-  size_t before = functions.size() + maps.size() + debugInfos.size();
-  // DebuggerInfo given as it is and still not the same: the function is
-  // written as its frame.
+  auto size = [&] { return functions.size() + maps.size() + debugInfos.size() + localsAtTop.size(); };
+  size_t before = size();
+  // A function whose source does not make it again is written next with its
+  // locals declared first, for another compiler may have numbered them so;
+  // then as its frame. DebuggerInfo given as it is and still not the same:
+  // as its frame too.
+  for (int64_t function : found.functions) {
+    if (!localsAtTop.insert(function).second) functions.insert(function);
+  }
   for (int64_t function : found.debugInfos) {
     if (debugInfos.count(function)) functions.insert(function);
   }
-  functions.insert(found.functions.begin(), found.functions.end());
   maps.insert(found.maps.begin(), found.maps.end());
   debugInfos.insert(found.debugInfos.begin(), found.debugInfos.end());
-  return functions.size() + maps.size() + debugInfos.size() > before;
+  return size() > before;
 }
 
 RebuildFaults CompareRebuilt(const Heap& original, const Heap& rebuilt, const std::set<int64_t>& sources) {

@@ -15,6 +15,7 @@ struct RebuildFaults {
   std::set<int64_t> functions;
   std::set<int64_t> maps;
   std::set<int64_t> debugInfos;
+  std::set<int64_t> localsAtTop;  // learnt: functions to write with every local declared first
   std::string other;
   bool Any() const { return !functions.empty() || !maps.empty() || !debugInfos.empty() || !other.empty(); }
   // Adds what another round found; whether any of it was new.

@@ -298,6 +298,25 @@ TEST(CompileTest, WhatAFunctionMakesIsSharedThroughItsSlots) {
   EXPECT_EQ(Instructions(std::string(kHeader) + "Part({}, f);\nconstant f := func(a) a;\n"), "get-var 3 ; arg1; return");
 }
 
+// Functions without their names come back as source: one whose loop's limit
+// and step another compiler numbered the other way round, which declares its
+// locals first; one whose argFrame holds as many names as it has arguments
+// and locals, but the one it holds is a local reached by name.
+TEST(CompileTest, FunctionsWithoutNamesComeBackAsSource) {
+  const std::string kValues[] = {
+      // for i := 1 to 3 do x := i; x    with i|incr in slot 4, i|limit in 5
+      "{f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"24a327000ca524a47c7b5f00117ba87cb37dbf000d22007002\", "
+      "'instructions), literals: [literals: 'x], argFrame: nil, numArgs: 0x30000}}",
+      "func(x) begin local f; f := func() f; call f with (x) end",
+  };
+  for (const std::string& value : kValues) {
+    SCOPED_TRACE(value);
+    Compiled compiled = CompileSource(std::string(kHeader) + "Part({}, " + value + ");\n");
+    ASSERT_EQ(compiled.error, "");
+    ExpectRebuiltFromSource(compiled.package, true, true);
+  }
+}
+
 // A function whose frame holds a slot its source does not give (name, here)
 // is written as its frame, and the package comes back the same.
 TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
