@@ -169,10 +169,12 @@ void PackageLayout::Place(const Value& value) {
 }
 
 // A frame's map: the source's, or one the part's rules make: flags (4 with
-// _proto), and shared with every equal one where the rules say so.
+// _proto, where the source gives none), and shared with every equal one
+// where the rules say so.
 Object* PackageLayout::MapOf(Object* frame) {
   if (frame->map) return frame->map;
   int32_t flags = frame->mapFlags;
+  bool given = flags >= 0;
   bool shared = rules->mergeMaps;
   switch (frame->rule) {
     case MapRule::kFrame:
@@ -186,7 +188,7 @@ Object* PackageLayout::MapOf(Object* frame) {
       if (flags < 0) flags = rules->argFrameMapFlags;
       break;
   }
-  if (HasProto(frame->names)) flags |= kProtoFlag;
+  if (!given && HasProto(frame->names)) flags |= kProtoFlag;
   frame->map = shared ? SharedMap(frame->names, flags) : objects.Map(frame->names, flags);
   return frame->map;
 }

@@ -317,6 +317,23 @@ TEST(CompileTest, FunctionsWithoutNamesComeBackAsSource) {
   }
 }
 
+// A frame with _proto takes the proto flag in its map where the source says
+// nothing of the flags, and where it gives them, exactly those.
+TEST(CompileTest, MapFlagsGivenAreTaken) {
+  Compiled compiled = CompileSource(Program("[{_proto: 1}, WithOptions({_proto: 2}, {mapFlags: 0})]"));
+  ASSERT_EQ(compiled.error, "");
+  Faults faults("", nullptr);
+  LaidOut package(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), faults);
+  HeapTree tree(package.heap);
+  PrintedValue frames = tree.Element(tree.Root(package.heap.Roots().at(0).offset).object, 0);
+  std::vector<uint32_t> flags;
+  for (int32_t k = 0; k < 2; ++k) {
+    PrintedValue map = tree.Value(static_cast<uint64_t>(tree.Element(frames.object, k).offset) + 8);
+    flags.push_back(tree.ArrayClass(map.object).word >> 2);
+  }
+  EXPECT_EQ(flags, (std::vector<uint32_t>{4, 0}));
+}
+
 // A function whose frame holds a slot its source does not give (name, here)
 // is written as its frame, and the package comes back the same.
 TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
