@@ -65,12 +65,8 @@ void LocalNumbering::Classify(const Block& body) {
   }
 }
 
-void LocalNumbering::NameLoopVariables(const Decompiler& function) {
-  auto name = [&](const Variable& variable, const std::string& given) {
-    if (variable.byName) return;
-    auto [found, fresh] = loopNames.try_emplace(variable.id, given);
-    if (!fresh && !NamesEqualIgnoringCase(found->second, given)) found->second.clear();
-  };
+void ForEachLoopVariable(const Decompiler& function,
+                         const std::function<void(const Variable& variable, const std::string& name)>& each) {
   std::vector<const Node*> work(function.Body().begin(), function.Body().end());
   while (!work.empty()) {
     const Node* node = work.back();
@@ -78,19 +74,27 @@ void LocalNumbering::NameLoopVariables(const Decompiler& function) {
     if (!node) continue;
     if (node->kind == Kind::kFor) {
       std::string counter = function.VariableName(node->variable);
-      name(node->hidden[0], counter + "|limit");
-      name(node->hidden[1], counter + "|incr");
+      each(node->hidden[0], counter + "|limit");
+      each(node->hidden[1], counter + "|incr");
     } else if (node->kind == Kind::kForeach) {
       std::string stem = (node->hasKey ? function.VariableName(node->key) : "") + function.VariableName(node->variable);
-      name(node->hidden[0], stem + "|iter");
+      each(node->hidden[0], stem + "|iter");
       if (node->flag) {
-        name(node->hidden[1], stem + "|index");
-        name(node->hidden[2], stem + "|result");
+        each(node->hidden[1], stem + "|index");
+        each(node->hidden[2], stem + "|result");
       }
     }
     for (const Node* kid : node->kids) work.push_back(kid);
     for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
   }
+}
+
+void LocalNumbering::NameLoopVariables(const Decompiler& function) {
+  ForEachLoopVariable(function, [&](const Variable& variable, const std::string& given) {
+    if (variable.byName) return;
+    auto [found, fresh] = loopNames.try_emplace(variable.id, given);
+    if (!fresh && !NamesEqualIgnoringCase(found->second, given)) found->second.clear();
+  });
 }
 
 const std::string& LocalNumbering::LoopName(uint32_t slot) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -8,6 +9,11 @@
 #include "decompiler/syntax.h"
 
 class Decompiler;
+
+// Each variable the compiler adds for a loop of the function, with the name
+// it gives it (i|limit, i|incr, kv|iter, v|index, v|result), loop by loop.
+void ForEachLoopVariable(const Decompiler& function,
+                         const std::function<void(const Variable& variable, const std::string& name)>& each);
 
 // Where a function's source declares its locals so that the compiler numbers
 // them as the function's slots are. The compiler gives a variable the next

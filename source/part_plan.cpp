@@ -5,6 +5,7 @@
 #include <map>
 
 #include "decompiler/function_frame.h"
+#include "decompiler/local_numbering.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
 #include "packaging/big_endian.h"
@@ -21,29 +22,12 @@ bool IsObject(const PrintedValue& value) {
 // its source cannot make the same frame.
 bool NamesLoopsAsCompiled(const Decompiler& function) {
   const FunctionFrame& frame = function.Function();
-  auto named = [&](const Variable& variable, const std::string& expected) {
-    return variable.byName || variable.id >= frame.names.size() || frame.names[variable.id].empty() ||
-           frame.names[variable.id] == expected;
-  };
-  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
-  while (!work.empty()) {
-    const Node* node = work.back();
-    work.pop_back();
-    if (!node) continue;
-    if (node->kind == Kind::kFor) {
-      std::string counter = frame.VariableName(node->variable.id);
-      if (!named(node->hidden[0], counter + "|limit") || !named(node->hidden[1], counter + "|incr")) return false;
-    } else if (node->kind == Kind::kForeach) {
-      std::string stem = (node->hasKey ? frame.VariableName(node->key.id) : "") + frame.VariableName(node->variable.id);
-      if (!named(node->hidden[0], stem + "|iter")) return false;
-      if (node->flag && (!named(node->hidden[1], stem + "|index") || !named(node->hidden[2], stem + "|result"))) {
-        return false;
-      }
-    }
-    for (const Node* kid : node->kids) work.push_back(kid);
-    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
-  }
-  return true;
+  bool named = true;
+  ForEachLoopVariable(function, [&](const Variable& variable, const std::string& expected) {
+    named = named && (variable.byName || variable.id >= frame.names.size() || frame.names[variable.id].empty() ||
+                      frame.names[variable.id] == expected);
+  });
+  return named;
 }
 }  // namespace
 

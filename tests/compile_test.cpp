@@ -8,9 +8,7 @@
 
 #include "compiler/compile.h"
 #include "decompiler/decompiler.h"
-#include "reader/faults.h"
 #include "reader/heap_tree.h"
-#include "reader/laid_out.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -26,12 +24,8 @@ std::string Program(const std::string& value, const std::string& settings = "") 
 std::string Instructions(const std::string& source) {
   Compiled compiled = CompileSource(source);
   if (!compiled.error.empty()) return "error " + std::to_string(compiled.line) + ":" + compiled.error;
-  Faults faults("", nullptr);
-  LaidOut package(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), faults);
-  package.heap.Check();
-  HeapTree tree(package.heap);
-  PrintedValue root = tree.Root(package.heap.Roots().at(0).offset);
-  Decompiler function(tree, tree.Element(root.object, 0));
+  ReadPackage package(compiled.package);
+  Decompiler function(package.Tree(), package.Top());
   std::string all;
   for (const Instruction& ins : function.Code()) {
     std::string line = function.Disassembly(ins);
@@ -42,6 +36,14 @@ std::string Instructions(const std::string& source) {
     all += line;
   }
   return all;
+}
+
+// The program's package, built again from its --source, is the same file;
+// with `asSource`, every function written as source.
+void ExpectSourceComesBack(const std::string& program, bool asSource = true) {
+  Compiled compiled = CompileSource(program);
+  ASSERT_EQ(compiled.error, "") << program;
+  ExpectRebuiltFromSource(compiled.package, true, asSource);
 }
 
 struct Form {
@@ -110,6 +112,41 @@ const Form kForms[] = {
      "get-var 3 ; a; push 0 ; [2 elements]; push-constant 4 ; 1; set-path 0; get-var 3 ; a; get-var 4 ; i; "
      "push-constant 8 ; 2; freq-func 3 ; set-aref; pop; get-var 3 ; a; push 1 ; 'b; push-constant 12 ; 3; "
      "set-path 1; push 2 ; 'f; call 1; return"},
+    {"while and repeat: the test after the body, the loop's value nil",
+     "func(a) begin while a do a := f(a); repeat a := g(a) until a; nil end",
+     "branch 9 ; -> 9; get-var 3 ; a; push 0 ; 'f; call 1; set-var 3 ; a; get-var 3 ; a; pop; get-var 3 ; a; "
+     "branch-if-true 3 ; -> 3; push-constant 2 ; nil; pop; get-var 3 ; a; push 1 ; 'g; call 1; set-var 3 ; a; "
+     "get-var 3 ; a; branch-if-false 13 ; -> 13; push-constant 2 ; nil; pop; push-constant 2 ; nil; return"},
+    {"foreach with a key, deeply, and foreach collect",
+     "func(o) [foreach k, v deeply in o do f(k, v), foreach v in o collect v]",
+     "get-var 3 ; o; push-constant 26 ; true; freq-func 17 ; new-iterator; set-var 6 ; kv|iter; branch 26 ; "
+     "-> 26; get-var 6 ; kv|iter; push-constant 4 ; 1; freq-func 2 ; aref; set-var 5 ; v; get-var 6 ; "
+     "kv|iter; push-constant 0 ; 0; freq-func 2 ; aref; set-var 4 ; k; get-var 4 ; k; get-var 5 ; v; push 0 ; "
+     "'f; call 2; pop; get-var 6 ; kv|iter; iter-next; get-var 6 ; kv|iter; iter-done; branch-if-false 11 ; "
+     "-> 11; push-constant 2 ; nil; push-constant 2 ; nil; set-var 6 ; kv|iter; get-var 3 ; o; "
+     "push-constant 2 ; nil; freq-func 17 ; new-iterator; set-var 7 ; v|iter; get-var 7 ; v|iter; "
+     "push-constant 20 ; 5; freq-func 2 ; aref; push 1 ; 'Array; make-array 65535; set-var 9 ; v|result; "
+     "push-constant 0 ; 0; set-var 8 ; v|index; branch 88 ; -> 88; get-var 7 ; v|iter; push-constant 4 ; 1; "
+     "freq-func 2 ; aref; set-var 5 ; v; get-var 9 ; v|result; get-var 8 ; v|index; get-var 5 ; v; "
+     "freq-func 3 ; set-aref; pop; push-constant 4 ; 1; incr-var 8 ; v|index; pop; pop; get-var 7 ; v|iter; "
+     "iter-next; get-var 7 ; v|iter; iter-done; branch-if-false 63 ; -> 63; branch 103 ; -> 103; set-var 9 ; "
+     "v|result; pop; pop; get-var 9 ; v|result; push-constant 2 ; nil; set-var 9 ; v|result; "
+     "push-constant 2 ; nil; set-var 7 ; v|iter; push 1 ; 'Array; make-array 2; return"},
+    {"try with two handlers, the last falling through to pop-handlers",
+     "func() begin try f() onexception |evt.ex| do g() onexception |evt.ex.fr| do h(); nil end",
+     "push 0 ; '|evt.ex|; push-constant 72 ; 18; push 1 ; '|evt.ex.fr|; push-constant 96 ; 24; "
+     "new-handlers 2; push 2 ; 'f; call 0; pop; pop-handlers; branch 30 ; -> 30; push 3 ; 'g; call 0; pop; "
+     "branch 27 ; -> 27; push 4 ; 'h; call 0; pop; pop-handlers; push-constant 2 ; nil; return"},
+    {"a magic pointer, a constant folded in, or, not, & and &&",
+     "func(a, b) [@12, kLimit, a or not b, a & b && \"c\"]",
+     "push-constant 51 ; @12; push-constant 36 ; 9; get-var 3 ; a; branch-if-true 15 ; -> 15; get-var 4 ; b; "
+     "freq-func 5 ; not; branch 18 ; -> 18; push-constant 26 ; true; get-var 3 ; a; get-var 4 ; b; push 0 ; "
+     "\" \"; push 1 ; \"c\"; push 2 ; 'Array; make-array 4; freq-func 22 ; stringer; push 2 ; 'Array; "
+     "make-array 4; return"},
+    {"if as a value has both branches",
+     "func(a) f(if a then 1 else 2)",
+     "get-var 3 ; a; branch-if-false 8 ; -> 8; push-constant 4 ; 1; branch 11 ; -> 11; push-constant 8 ; 2; "
+     "push 0 ; 'f; call 1; return"},
 };
 // clang-format on
 
@@ -117,7 +154,7 @@ const Form kForms[] = {
 
 TEST(CompileTest, EachFormGivesThePlatformCompilersInstructions) {
   for (const Form& form : kForms) {
-    EXPECT_EQ(Instructions(Program(form.function)), form.instructions) << form.title;
+    EXPECT_EQ(Instructions("constant kLimit := 9;\n" + Program(form.function)), form.instructions) << form.title;
   }
 }
 
@@ -271,50 +308,35 @@ TEST(CompileTest, FunctionOptionsComeBackAsSource) {
   };
   for (const std::string& function : kFunctions) {
     SCOPED_TRACE(function);
-    Compiled compiled = CompileSource(Program("{" + function + "}"));
-    ASSERT_EQ(compiled.error, "");
-    ExpectRebuiltFromSource(compiled.package, true, function.find("asFunction") == std::string::npos);
+    ExpectSourceComesBack(Program("{" + function + "}"), function.find("asFunction") == std::string::npos);
   }
 }
 
-// What the compiler makes for a function and data holds too (a native
-// function's closure holds the literals and the DebuggerInfo of the function
-// it was compiled from) is written as the function's slots, and names kept
-// by another compiler as the DebuggerInfo itself: each function comes back as
-// its source, sharing what it shared.
-TEST(CompileTest, WhatAFunctionMakesIsSharedThroughItsSlots) {
+// Functions that other tools shaped come back as their source:
+// - what the compiler makes for a function and data holds too (a native
+//   function's closure holds the literals and the DebuggerInfo of the
+//   function it was compiled from), written as the function's slots;
+// - names another compiler kept in DebuggerInfo, given as it is;
+// - without names, a loop's limit and step another compiler numbered the
+//   other way round: every local declared first;
+// - without names, an argFrame with as many names as the function has
+//   arguments and locals, the one it holds a local reached by name.
+TEST(CompileTest, FunctionsOtherToolsShapedComeBackAsSource) {
   const std::string kParts[] = {
       "Part({debugInfo: true}, {nativeFn: {closure: {_literals: f.literals}, bcFunc: f, DebuggerInfo: f.DebuggerInfo}});\n"
       "constant f := func(a) a & \"s\";\n",
       "Part({debugInfo: true}, {g: WithOptions(func() x.y, {debugInfo: [dbg1: 1, 'x]})});\n",
+      // for i := 1 to 3 do x := i; x    with i|incr in slot 4, i|limit in 5
+      "Part({}, {f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"24a327000ca524a47c7b5f00117ba87cb37dbf000d22007002\", "
+      "'instructions), literals: [literals: 'x], argFrame: nil, numArgs: 0x30000}});\n",
+      "Part({}, func(x) begin local f; f := func() f; call f with (x) end);\n",
   };
   for (const std::string& part : kParts) {
     SCOPED_TRACE(part);
-    Compiled compiled = CompileSource(kHeader + part);
-    ASSERT_EQ(compiled.error, "");
-    ExpectRebuiltFromSource(compiled.package, true, true);
+    ExpectSourceComesBack(kHeader + part);
   }
   // A function named before it is declared is compiled all the same.
   EXPECT_EQ(Instructions(std::string(kHeader) + "Part({}, f);\nconstant f := func(a) a;\n"), "get-var 3 ; arg1; return");
-}
-
-// Functions without their names come back as source: one whose loop's limit
-// and step another compiler numbered the other way round, which declares its
-// locals first; one whose argFrame holds as many names as it has arguments
-// and locals, but the one it holds is a local reached by name.
-TEST(CompileTest, FunctionsWithoutNamesComeBackAsSource) {
-  const std::string kValues[] = {
-      // for i := 1 to 3 do x := i; x    with i|incr in slot 4, i|limit in 5
-      "{f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"24a327000ca524a47c7b5f00117ba87cb37dbf000d22007002\", "
-      "'instructions), literals: [literals: 'x], argFrame: nil, numArgs: 0x30000}}",
-      "func(x) begin local f; f := func() f; call f with (x) end",
-  };
-  for (const std::string& value : kValues) {
-    SCOPED_TRACE(value);
-    Compiled compiled = CompileSource(std::string(kHeader) + "Part({}, " + value + ");\n");
-    ASSERT_EQ(compiled.error, "");
-    ExpectRebuiltFromSource(compiled.package, true, true);
-  }
 }
 
 // A frame with _proto takes the proto flag in its map where the source says
@@ -322,13 +344,11 @@ TEST(CompileTest, FunctionsWithoutNamesComeBackAsSource) {
 TEST(CompileTest, MapFlagsGivenAreTaken) {
   Compiled compiled = CompileSource(Program("[{_proto: 1}, WithOptions({_proto: 2}, {mapFlags: 0})]"));
   ASSERT_EQ(compiled.error, "");
-  Faults faults("", nullptr);
-  LaidOut package(std::vector<uint8_t>(compiled.package.begin(), compiled.package.end()), faults);
-  HeapTree tree(package.heap);
-  PrintedValue frames = tree.Element(tree.Root(package.heap.Roots().at(0).offset).object, 0);
+  ReadPackage package(compiled.package);
+  HeapTree& tree = package.Tree();
   std::vector<uint32_t> flags;
   for (int32_t k = 0; k < 2; ++k) {
-    PrintedValue map = tree.Value(static_cast<uint64_t>(tree.Element(frames.object, k).offset) + 8);
+    PrintedValue map = tree.Value(static_cast<uint64_t>(tree.Element(package.Top().object, k).offset) + 8);
     flags.push_back(tree.ArrayClass(map.object).word >> 2);
   }
   EXPECT_EQ(flags, (std::vector<uint32_t>{4, 0}));
@@ -337,20 +357,16 @@ TEST(CompileTest, MapFlagsGivenAreTaken) {
 // A function whose frame holds a slot its source does not give (name, here)
 // is written as its frame, and the package comes back the same.
 TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
-  Compiled compiled = CompileSource(Program(
+  ExpectSourceComesBack(Program(
       "{f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"7b189119811a29a47b7c7b1b3a007c02\", "
       "'instructions), literals: SetClass(['a, SetClass([nil, 'b], nil), 'C, 'd], nil), argFrame: nil, name: nil, "
-      "numArgs: 1}}"));
-  ASSERT_EQ(compiled.error, "");
-  ExpectRebuiltFromSource(compiled.package, true);
+      "numArgs: 1}}"), false);
 }
 
 // A part type that is not four printable characters is written as a number,
 // which is read back whatever its size.
 TEST(CompileTest, PartTypesAreTextOrNumbers) {
-  Compiled compiled = CompileSource(std::string(kHeader) + "Part({type: \"\\u001A\\uorm\", flags: 0x81}, 1);\n");
-  ASSERT_EQ(compiled.error, "");
-  ExpectRebuiltFromSource(compiled.package, true);
+  ExpectSourceComesBack(std::string(kHeader) + "Part({type: \"\\u001A\\uorm\", flags: 0x81}, 1);\n", false);
 }
 
 TEST(CompileTest, CommandLine) {

@@ -9,7 +9,6 @@
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
 #include "reader/heap_tree.h"
-#include "reader/laid_out.h"
 #include "tests/function_builder.h"
 #include "tests/test_support.h"
 
@@ -216,12 +215,9 @@ struct Decompiled {
 };
 
 Decompiled DecompileFirst(const Built& built) {
-  Faults faults("", nullptr);
-  LaidOut package(std::vector<uint8_t>(built.bytes.begin(), built.bytes.end()), faults);
-  package.heap.Check();
-  HeapTree tree(package.heap);
-  PrintedValue root = tree.Root(package.heap.Roots().at(0).offset);
-  Decompiler function(tree, tree.Element(root.object, 0));
+  ReadPackage package(built.bytes);
+  HeapTree& tree = package.Tree();
+  Decompiler function(tree, package.Top());
   Decompiled out;
   const FunctionFrame& frame = function.Function();
   char hex[4];
@@ -235,7 +231,7 @@ Decompiled DecompileFirst(const Built& built) {
   function.Print(text, values, 0);
   out.source = text.Text() + "\n";
   for (const std::string& note : function.Notes()) out.notes += note + "\n";
-  EXPECT_FALSE(faults.Any());
+  EXPECT_FALSE(package.HasFaults());
   return out;
 }
 

@@ -129,6 +129,18 @@ void JsonChecks::Run() {
   EXPECT_EQ(result.status, 0) << result.out << result.err;
 }
 
+namespace {
+Heap& Checked(Heap& heap) {
+  heap.Check();
+  return heap;
+}
+}  // namespace
+
+ReadPackage::ReadPackage(const std::string& bytes)
+    : package(std::vector<uint8_t>(bytes.begin(), bytes.end()), faults), tree(Checked(package.heap)) {}
+
+PrintedValue ReadPackage::Top() { return tree.Element(tree.Root(package.heap.Roots().at(0).offset).object, 0); }
+
 void ExpectRebuiltFromSource(const std::string& bytes, bool sameBytes, bool asSource) {
   Inspection source = InspectBytes(bytes, InspectMode::kSource);
   ASSERT_EQ(source.status, 0) << source.err;

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "reader/faults.h"
+#include "reader/heap_tree.h"
 #include "reader/inspect.h"
+#include "reader/laid_out.h"
 
 // The regular expression that matches exactly the assertion report for a
 // failed check, for EXPECT_EXIT.
@@ -76,6 +79,22 @@ class JsonChecks {
 // holds the same values, shared alike; `sameBytes` where it should also be
 // the same file, `asSource` where no function may be written as its frame.
 void ExpectRebuiltFromSource(const std::string& bytes, bool sameBytes = false, bool asSource = false);
+
+// A package's bytes laid out for reading, checked, with the tree of its
+// values: the first part's top-level value at hand.
+class ReadPackage {
+ public:
+  explicit ReadPackage(const std::string& bytes);
+  const Heap& GetHeap() const { return package.heap; }
+  HeapTree& Tree() { return tree; }
+  PrintedValue Top();
+  bool HasFaults() const { return faults.Any(); }
+
+ private:
+  Faults faults{"", nullptr};
+  LaidOut package;
+  HeapTree tree;
+};
 
 // Whether the tools under test run through a wrapper (such as wine).
 inline bool IsWrapped() { return *TOOL_WRAPPER != '\0'; }
