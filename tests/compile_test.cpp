@@ -221,6 +221,58 @@ TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
   }
 }
 
+// A program faulty beyond its syntax: each check's message, at its place.
+TEST(CompileTest, ProgramFaultsAreRefusedAtTheirPlace) {
+  const std::string header = kHeader;
+  const Faulty kFaulty[] = {
+      {"a header given twice", header + header + "Part({}, 1);\n",
+       "2:1: the package's header is given twice"},
+      {"a statement that is none of the three", header + "1 + 2;\n",
+       "2:1: a program's statements are constant declarations, Package({...}) and Part({...}, value)"},
+      {"a constant declared twice", header + "constant k := 1;\nconstant k := 2;\nPart({}, k);\n",
+       "3:10: the constant k is declared twice"},
+      {"a name no constant has", header + "Part({}, {a: nowhere});\n",
+       "2:14: nowhere is no constant"},
+      {"a setting no header has", "Package({colour: 1});\n",
+       "1:18: no setting is called colour"},
+      {"a signature of another kind", "Package({signature: \"package9\"});\n",
+       "1:9: a package's signature is \"package0\" or \"package1\""},
+      {"relocation data without its flag", "Package({relocation: MakeBinaryFromHex(\"00\", nil)});\n",
+       "1:9: relocation data is given with the flag 0x04000000, and its second word is its size"},
+      {"an alignment of 2", header + "Part({alignment: 2}, 1);\n",
+       "2:6: a part's objects are aligned to 4 or 8 bytes"},
+      {"a root array that is not one", header + "Part({rootArray: true}, 1);\n",
+       "2:25: a part's root array is an array"},
+      {"a part of bytes given a frame", header + "Part({flags: 0x80}, {a: 1});\n",
+       "2:21: a part that holds no NewtonScript is given as its bytes"},
+      {"a value known only when running", header + "Part({}, {a: 1 + 2});\n",
+       "2:14: this value is not known when the source is compiled"},
+      {"an immediate that would point", header + "Part({}, Immediate(0x11));\n",
+       "2:10: an immediate's low bits are not 01, which a pointer's are"},
+      {"SetClass of a frame", header + "Part({}, SetClass({a: 1}, 'x));\n",
+       "2:10: SetClass gives a class to an array or a binary object"},
+      {"a map naming a slot twice", header + "Part({}, Map('[a, b, a], 0));\n",
+       "2:10: the map names a twice"},
+      {"options that are no frame", header + "Part({}, WithOptions(func() 1, 5));\n",
+       "2:10: WithOptions takes a frame of options"},
+      {"a format of another name", header + "Part({}, WithOptions(func() 1, {format: 'nos3}));\n",
+       "2:10: a function's format is 'CodeBlock or 'nos2"},
+      {"a literals group of 0", header + "Part({}, WithOptions(func() 1, {mergeLiterals: 0}));\n",
+       "2:10: mergeLiterals is a group's number, from 1"},
+      {"a function's map of other names", header + "Part({}, WithOptions(func() 1, {map: Map('[a], 0)}));\n",
+       "2:22: the map names other slots than the function's frame"},
+      {"an option no value takes", header + "Part({}, WithOptions({a: 1}, {colour: 1}));\n",
+       "2:10: no option colour is given to this value"},
+      {"a slot of no frame", header + "constant k := [1];\nPart({}, k.a);\n",
+       "3:10: only a frame has slots"},
+  };
+  for (const Faulty& row : kFaulty) {
+    Compiled compiled = CompileSource(row.source);
+    EXPECT_EQ(std::to_string(compiled.line) + ":" + std::to_string(compiled.column) + ": " + compiled.error, row.message)
+        << row.title;
+  }
+}
+
 // Nesting as deep as a crafted source likes is compiled or refused with its
 // place, never a crash.
 TEST(CompileTest, DeepNestingIsRefusedWithItsPlace) {
