@@ -32,10 +32,16 @@ Key Majority(const std::map<Key, int>& counts, Key otherwise) {
 
 void PartPlan::ChooseRules(uint64_t rootArray) {
   rules.alignment = tree.RawWord(rootArray + 4) == 1 ? 4 : 8;
-  for (const PrintedValue& object : objects) {
-    uint32_t size = tree.ObjectSize(object.object);
+  // The byte after the first object that ends short of the alignment; maps
+  // and symbols too, where no other object does.
+  std::vector<const void*> all;
+  for (const PrintedValue& object : objects) all.push_back(object.object);
+  for (const auto& [map, use] : users) all.push_back(map);
+  all.insert(all.end(), symbols.begin(), symbols.end());
+  for (const void* object : all) {
+    uint32_t size = tree.ObjectSize(object);
     if (size % rules.alignment) {
-      rules.padding = tree.RawByte(static_cast<uint64_t>(object.offset) + size);
+      rules.padding = tree.RawByte(tree.Offset(object) + size);
       break;
     }
   }

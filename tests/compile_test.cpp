@@ -391,6 +391,29 @@ TEST(CompileTest, FunctionsOtherToolsShapedComeBackAsSource) {
   EXPECT_EQ(Instructions(std::string(kHeader) + "Part({}, f);\nconstant f := func(a) a;\n"), "get-var 3 ; arg1; return");
 }
 
+// Whatever a header and its parts say comes back from the source: every
+// field of the header, the bytes between its strings, relocation data, a part
+// of bytes, and each rule a part's objects are laid out by.
+TEST(CompileTest, HeaderAndPartSettingsComeBack) {
+  const std::string kPrograms[] = {
+      "Package({signature: \"package0\", type: \"xpkg\", flags: 0x10000000, version: 3, copyright: \"(c)\", "
+      "name: \"n\", creationDate: 0xB0000000, modificationDate: 0x12345678, reserved: 7, "
+      "nameGap: MakeBinaryFromHex(\"0000\", nil), infoGap: MakeBinaryFromHex(\"ab\", nil), "
+      "infoTail: MakeBinaryFromHex(\"cdcd\", nil)});\n"
+      "Part({type: \"form\", flags: 0x81, info: \"inf\", unused1: 1, unused2: 2, alignment: 8, padding: 0, "
+      "foldSymbols: nil, spellings: '[String]}, {a: 'Abc, b: 'abc, s: \"x\"});\n"
+      "Part({type: \"raw \", flags: 0x80}, MakeBinaryFromHex(\"0102\", nil));\n",
+      "Package({flags: 0x04000000, relocation: MakeBinaryFromHex(\"0000000000000014000000000000000000000000\", nil)});\n"
+      "Part({functions: 'CodeBlock, debugInfo: true, functionMapFlags: 2, sharedFunctionMaps: nil, "
+      "argFrameMapFlags: 0, mergeInstructions: true, mergeStrings: true, mapFlags: 2, mergeMaps: true}, "
+      "{f: func(a) a & \"s\", g: func(a) a & \"s\", h: {a: \"s\"}, i: {a: \"s\"}});\n",
+  };
+  for (const std::string& program : kPrograms) {
+    SCOPED_TRACE(program);
+    ExpectSourceComesBack(program);
+  }
+}
+
 // A frame with _proto takes the proto flag in its map where the source says
 // nothing of the flags, and where it gives them, exactly those.
 TEST(CompileTest, MapFlagsGivenAreTaken) {
