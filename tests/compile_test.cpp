@@ -357,10 +357,21 @@ TEST(CompileTest, FunctionOptionsComeBackAsSource) {
       "literals: [literals: 'x], argFrame: nil, name: nil, numArgs: 1}, "
       "{asFunction: true, mergeInstructions: true, mergeLiterals: 1}), "
       "g: WithOptions(func(a) a.x, {mergeInstructions: true, mergeLiterals: 1})",
+      // literals the code does not use; a path that gives nil where it breaks
+      "f: WithOptions(func(a) WithOptions(a.b, {nilSafe: true}), {moreLiterals: [\"unused\", 'sym]})",
+      // an argFrame keeping a variable with a value, under a map of its own
+      "f: WithOptions(func() begin local v; func() v end, {argFrame: {_nextArgFrame: nil, _parent: 1, "
+      "_implementor: nil, kept: 2}, argFrameMap: Map('[_nextArgFrame, _parent, _implementor, kept, v], 6)})",
+      // the other format, no names, nil for names, a function pushed as it is
+      "f: WithOptions(func(a) a, {format: 'CodeBlock}), g: WithOptions(func(a) a, {debugInfo: 'none}), "
+      "h: WithOptions(func(a) a, {debugInfo: nil}), i: func() WithOptions(func() 1, {closure: nil})",
+      // frames whose maps hang from one supermap
+      "f: WithOptions({a: 0, b: 1}, {map: Map('[b], 0, m)}), g: WithOptions({a: 0, c: 2}, {map: Map('[c], 0, m)})",
   };
   for (const std::string& function : kFunctions) {
     SCOPED_TRACE(function);
-    ExpectSourceComesBack(Program("{" + function + "}"), function.find("asFunction") == std::string::npos);
+    ExpectSourceComesBack("constant m := Map('[a], 0);\n" + Program("{" + function + "}"),
+                          function.find("asFunction") == std::string::npos);
   }
 }
 
