@@ -9,7 +9,6 @@
 
 #include "objects/ref.h"
 #include "objects/symbol.h"
-#include "objects/tree_printer.h"
 
 namespace compiler {
 
@@ -94,18 +93,5 @@ void MergeInstructions(Object& frame);
 void MergeLiterals(Object& frame, int32_t group);
 // Whether a map, with its supermaps, names these slots in this order.
 bool MapNames(const Object& map, const std::vector<Object*>& names);
-
-// The objects as the tree printer and the source writer see them.
-class ObjectTree : public PrintedTree {
- public:
-  static PrintedValue Printed(const Value& value);
-  int32_t NumberOfElements(const void* array) const override;
-  PrintedValue Element(const void* array, int32_t index) const override;
-  int32_t NumberOfSlots(const void* frame) const override;
-  std::string_view SlotName(const void* frame, int32_t index) const override;
-  PrintedValue SlotValue(const void* frame, int32_t index) const override;
-  PrintedBinary Binary(const void* binary) const override;
-  PrintedValue ArrayClass(const void* array) const override;
-};
 
 }  // namespace compiler
