@@ -365,6 +365,8 @@ TEST(CompileTest, FunctionOptionsComeBackAsSource) {
       // the other format, no names, nil for names, a function pushed as it is
       "f: WithOptions(func(a) a, {format: 'CodeBlock}), g: WithOptions(func(a) a, {debugInfo: 'none}), "
       "h: WithOptions(func(a) a, {debugInfo: nil}), i: func() WithOptions(func() 1, {closure: nil})",
+      // magic pointers a function pushes, named as constants
+      "f: func() [@12, @7, @12]",
       // frames whose maps hang from one supermap
       "f: WithOptions({a: 0, b: 1}, {map: Map('[b], 0, m)}), g: WithOptions({a: 0, c: 2}, {map: Map('[c], 0, m)})",
   };
