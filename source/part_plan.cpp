@@ -29,6 +29,41 @@ bool NamesLoopsAsCompiled(const Decompiler& function) {
   });
   return named;
 }
+
+// A map that Map(names, flags, supermap) writes: flags, symbols, and nil or
+// such a map first; a crafted literal may hold anything.
+bool IsWritableMap(const PrintedTree& tree, const PrintedValue& map, int depth = 0) {
+  const int kDeepestChain = 16;
+  if (map.kind != PrintedValue::kArray || tree.ArrayClass(map.object).kind != PrintedValue::kInteger ||
+      depth > kDeepestChain) {
+    return false;
+  }
+  int32_t count = tree.NumberOfElements(map.object);
+  for (int32_t k = 1; k < count; ++k) {
+    if (!SymbolOf(tree, tree.Element(map.object, k))) return false;
+  }
+  PrintedValue super = count > 0 ? tree.Element(map.object, 0) : PrintedValue{PrintedValue::kImmediate, Ref::kNil};
+  return (super.kind == PrintedValue::kImmediate && super.word == Ref::kNil) || IsWritableMap(tree, super, depth + 1);
+}
+
+// Whether every frame the function's code makes has a map its source can
+// write.
+bool MakesWritableFrames(const Decompiler& function) {
+  const FunctionFrame& frame = function.Function();
+  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
+  while (!work.empty()) {
+    const Node* node = work.back();
+    work.pop_back();
+    if (!node) continue;
+    if (node->kind == Kind::kMakeFrame &&
+        (node->index >= frame.literals.size() || !IsWritableMap(function.Tree(), frame.literals[node->index]))) {
+      return false;
+    }
+    for (const Node* kid : node->kids) work.push_back(kid);
+    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
+  }
+  return true;
+}
 }  // namespace
 
 PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
@@ -67,7 +102,8 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw, 
       function->Read(value);
       bool atTop = localsAtTop.count(value.offset) > 0;
       // Locals declared first change nothing for a function without any.
-      if (function->IsRecovered() && NamesLoopsAsCompiled(*function) && !(atTop && function->Function().locals == 0)) {
+      if (function->IsRecovered() && NamesLoopsAsCompiled(*function) && MakesWritableFrames(*function) &&
+          !(atTop && function->Function().locals == 0)) {
         if (atTop) function->DeclareLocalsAtTop();
         functions.push_back(value);
         PrintedValue map = tree.Value(static_cast<uint64_t>(value.offset) + 8);

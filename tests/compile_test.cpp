@@ -442,13 +442,21 @@ TEST(CompileTest, MapFlagsGivenAreTaken) {
   EXPECT_EQ(flags, (std::vector<uint32_t>{4, 0}));
 }
 
-// A function whose frame holds a slot its source does not give (name, here)
-// is written as its frame, and the package comes back the same.
+// A function whose frame holds a slot its source does not give (name), or
+// whose code makes a frame with a map no source writes (a symbol for its
+// supermap), is written as its frame, and the package comes back the same.
 TEST(CompileTest, FunctionsTheirSourceCannotMakeAreWrittenAsFrames) {
-  ExpectSourceComesBack(Program(
-      "{f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"7b189119811a29a47b7c7b1b3a007c02\", "
-      "'instructions), literals: SetClass(['a, SetClass([nil, 'b], nil), 'C, 'd], nil), argFrame: nil, name: nil, "
-      "numArgs: 1}}"), false);
+  const std::string kCode = "instructions: MakeBinaryFromHex(\"7b189119811a29a47b7c7b1b3a007c02\", 'instructions), ";
+  const std::string kFunctions[] = {
+      "{class: Immediate(0x32), " + kCode +
+          "literals: SetClass(['a, SetClass([nil, 'b], nil), 'C, 'd], nil), argFrame: nil, name: nil, numArgs: 1}",
+      "{class: Immediate(0x32), " + kCode +
+          "literals: SetClass(['a, SetClass(['devInstallQnil, 'b], nil), 'C, 'd], nil), argFrame: nil, numArgs: 1}",
+  };
+  for (const std::string& function : kFunctions) {
+    SCOPED_TRACE(function);
+    ExpectSourceComesBack(Program("{f: " + function + "}"), false);
+  }
 }
 
 // A part type that is not four printable characters is written as a number,
