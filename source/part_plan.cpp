@@ -111,6 +111,7 @@ void PartPlan::Discover(const PrintedValue& root, const std::set<int64_t>& raw, 
         ++users[map.object].sources;
         mapUsers[map.object].push_back(value);
         Sites(*function, value, work);
+        Reserve(*function);
         sources[value.object] = std::move(function);
         continue;
       }
@@ -234,6 +235,17 @@ bool PartPlan::GivesDebugInfo(const PrintedValue& function) const {
   if (!givenDebug.count(function.offset)) return false;
   std::optional<PrintedValue> info = tree.FindSlot(function.object, "DebuggerInfo");
   return info && info->kind == PrintedValue::kArray;
+}
+
+// The names a function written as source reads or declares are no
+// constant's: a global it reads by name would read the constant instead.
+void PartPlan::Reserve(const Decompiler& function) {
+  const FunctionFrame& frame = function.Function();
+  for (const std::optional<std::string_view>& symbol : frame.symbols) {
+    if (symbol) names.insert(FoldedName(*symbol));
+  }
+  for (const std::string& name : frame.names) names.insert(FoldedName(name));
+  for (const std::string& name : frame.captured) names.insert(FoldedName(name));
 }
 
 int32_t PartPlan::MapFlags(const PrintedValue& map) const {

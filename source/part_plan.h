@@ -97,6 +97,7 @@ class PartPlan {
   void Visit(const PrintedValue& value, std::vector<PrintedValue>& work);
   void Sites(const Decompiler& function, const PrintedValue& self, std::vector<PrintedValue>& work);
   void FindMadeByFunctions();
+  void Reserve(const Decompiler& function);
   void ChooseRules(uint64_t rootArray);
   void ChooseMaps(const std::set<int64_t>& explicitMaps);
   void NameSharedSupermaps();

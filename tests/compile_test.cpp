@@ -437,6 +437,15 @@ TEST(CompileTest, HeaderAndPartSettingsComeBack) {
   }
 }
 
+// The names the source gives its constants and maps avoid every name the
+// package uses: a function that reads globals called shared1, map1 and
+// magic1 reads them still.
+TEST(CompileTest, ConstantNamesAvoidTheNamesThePackageUses) {
+  ExpectSourceComesBack("constant k := {x: 1};\n" +
+                        Program("{f: func() [shared1, map1, magic1, @12, k], a: k, b: WithOptions({y: 2}, {map: "
+                                "Map('[y], 2)}), c: WithOptions({y: 3}, {map: Map('[y], 2)})}"));
+}
+
 // A frame with _proto takes the proto flag in its map where the source says
 // nothing of the flags, and where it gives them, exactly those.
 TEST(CompileTest, MapFlagsGivenAreTaken) {
