@@ -437,6 +437,24 @@ TEST(CompileTest, HeaderAndPartSettingsComeBack) {
   }
 }
 
+// Data no plain literal writes comes back: names that are reserved words or
+// no names at all, strings holding a zero or no terminator, classes that are
+// not symbols, frames and arrays that hold each other, empty ones shared.
+TEST(CompileTest, AwkwardDataComesBack) {
+  const std::string kValues[] = {
+      "{|begin|: '|end|, |if|: '|then else|, |a b|: '|\\u00E9\\u|, |x\\|y|: '|func|}",
+      "[MakeBinaryFromHex(\"0041000000420000\", 'string), MakeBinaryFromHex(\"0041\", 'string), "
+      "SetClass([1], 5), SetClass([], \"text\"), MakeBinaryFromHex(\"\", 'empty)]",
+      "{a: loopA, e: empty, f: empty, g: []}",
+      "func() begin local |end|, |my var|; |end| := 1; |my var| := |end| + 1 end",
+  };
+  for (const std::string& value : kValues) {
+    SCOPED_TRACE(value);
+    ExpectSourceComesBack("constant loopA := {b: loopB};\nconstant loopB := [loopA];\nconstant empty := {};\n" +
+                          Program(value));
+  }
+}
+
 // The names the source gives its constants and maps avoid every name the
 // package uses: a function that reads globals called shared1, map1 and
 // magic1 reads them still.
