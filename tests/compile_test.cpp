@@ -455,6 +455,21 @@ TEST(CompileTest, AwkwardDataComesBack) {
   }
 }
 
+// What a function's code pushes comes back as the same objects: a frame that
+// holds a function and is data too, a string pushed at two places, strings
+// the part merges.
+TEST(CompileTest, WhatCodePushesComesBackShared) {
+  const std::string kPrograms[] = {
+      "constant k := {m: func() 1};\n" + Program("{f: func() k, g: k}"),
+      "constant s := \"shared\";\n" + Program("{f: func() [s, s], g: s}"),
+      Program("{f: func() [\"a\", \"a\"], g: \"a\", h: \"a\"}", ", mergeStrings: true"),
+  };
+  for (const std::string& program : kPrograms) {
+    SCOPED_TRACE(program);
+    ExpectSourceComesBack(program);
+  }
+}
+
 // The names the source gives its constants and maps avoid every name the
 // package uses: a function that reads globals called shared1, map1 and
 // magic1 reads them still.
