@@ -143,6 +143,9 @@ const Form kForms[] = {
      "freq-func 5 ; not; branch 18 ; -> 18; push-constant 26 ; true; get-var 3 ; a; get-var 4 ; b; push 0 ; "
      "\" \"; push 1 ; \"c\"; push 2 ; 'Array; make-array 4; freq-func 22 ; stringer; push 2 ; 'Array; "
      "make-array 4; return"},
+    {"a constant declared inside a function; a quoted classed array",
+     "func() begin constant c := 3; [c, '[pair: 1, 2]] end",
+     "push-constant 12 ; 3; push 0 ; [2 elements]; push 1 ; 'Array; make-array 2; return"},
     {"if as a value has both branches",
      "func(a) f(if a then 1 else 2)",
      "get-var 3 ; a; branch-if-false 8 ; -> 8; push-constant 4 ; 1; branch 11 ; -> 11; push-constant 8 ; 2; "
@@ -273,6 +276,16 @@ TEST(CompileTest, ProgramFaultsAreRefusedAtTheirPlace) {
        "2:18: spellings is an array of symbols"},
       {"a name that is no string", "Package({name: 5});\n",
        "1:16: a string is needed here"},
+      {"an unknown escape", header + "Part({}, \"a\\qb\");\n",
+       "2:13: an unknown escape \\q"},
+      {"exists of a call", header + "Part({}, func() f() exists);\n",
+       "2:17: exists asks of a path or of a variable looked up by name"},
+      {"@ without a number", header + "Part({}, func() @x);\n",
+       "2:18: @ is followed by the number of a magic pointer"},
+      {"an assignment to a number", header + "Part({}, func() 1 := 2);\n",
+       "2:17: this cannot be assigned to"},
+      {"argFrame of no frame", header + "Part({}, WithOptions(func() 1, {argFrame: 5}));\n",
+       "2:10: argFrame gives the values of _nextArgFrame, _parent and _implementor, then of the variables it keeps"},
       {"a slot of no frame", header + "constant k := [1];\nPart({}, k.a);\n",
        "3:10: only a frame has slots"},
   };
@@ -445,7 +458,7 @@ TEST(CompileTest, AwkwardDataComesBack) {
       "{|begin|: '|end|, |if|: '|then else|, |a b|: '|\\u00E9\\u|, |x\\|y|: '|func|}",
       "[MakeBinaryFromHex(\"0041000000420000\", 'string), MakeBinaryFromHex(\"0041\", 'string), "
       "SetClass([1], 5), SetClass([], \"text\"), MakeBinaryFromHex(\"\", 'empty)]",
-      "{a: loopA, e: empty, f: empty, g: []}",
+      "{a: loopA, e: empty, f: empty, g: [], h: WithOptions(empty, {mapFlags: 6})}",
       "func() begin local |end|, |my var|; |end| := 1; |my var| := |end| + 1 end",
   };
   for (const std::string& value : kValues) {

@@ -55,6 +55,9 @@ const Case kCases[] = {
     {"'sym @12", "mark:'@1:1 name:sym@1:2 mark:@@1:6 int:12@1:7"},
     {"/* one\n two */ a // three\n\tb", "name:a@2:9 name:b@3:2"},
     {"|\xC3\xA9t\xC3\xA9| \"\xE2\x80\xA2\"", "name:\xE9t\xE9@1:1 string:8226.@1:7"},
+    // Beyond 16 bits a character is two UTF-16 units.
+    {"\"\xF0\x9D\x84\x9E\\r\"", "string:55348.56606.13.@1:1"},
+    {"|a\\nb|", "name:a\nb@1:1"},
 };
 
 }  // namespace
