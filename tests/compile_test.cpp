@@ -492,6 +492,15 @@ TEST(CompileTest, ConstantNamesAvoidTheNamesThePackageUses) {
                                 "Map('[y], 2)}), c: WithOptions({y: 3}, {map: Map('[y], 2)})}"));
 }
 
+// Two parts, each with objects it shares and functions: the constants of
+// one part do not take the names of the other's, nor a name the first
+// part's code reads.
+TEST(CompileTest, PartsKeepTheirConstantsApart) {
+  ExpectSourceComesBack("constant k1 := {x: 1};\nconstant k2 := {x: 2};\n" + std::string(kHeader) +
+                        "Part({}, {a: k1, b: k1, f: func() shared2});\n"
+                        "Part({type: \"auto\"}, {a: k2, b: k2, f: func() k2.x});\n");
+}
+
 // A frame with _proto takes the proto flag in its map where the source says
 // nothing of the flags, and where it gives them, exactly those.
 TEST(CompileTest, MapFlagsGivenAreTaken) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "compiler/compile.h"
 #include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
@@ -312,4 +313,17 @@ TEST(DecompilerTest, NilNamesInAnArgFrameAreNoFault) {
   EXPECT_NE(json.find("\"_implementor\":null,\"\":null,\"b\":null,\"#2\":null"), std::string::npos) << json;
   EXPECT_NE(InspectBytes(built.bytes, InspectMode::kTree).out.find("_implementor: \n                    NIL\n                nil: \n"),
             std::string::npos);
+}
+
+// A literal the code pushes that no quote writes (an array holding a
+// function) is shown as its elements, one to a line, the function as source.
+TEST(DecompilerTest, LiteralsNoQuoteWritesAreShownWhole) {
+  Compiled compiled = CompileSource(
+      "constant k := [1, func() 2, {a: [3]}];\nPackage({name: \"t\"});\nPart({}, {f: func() k});\n");
+  ASSERT_EQ(compiled.error, "");
+  std::string report = InspectBytes(compiled.package).out;
+  EXPECT_NE(report.find("            func() [\n                1,\n                func() 2,\n                {\n"
+                        "                    a: [3]\n                }\n            ]\n"),
+            std::string::npos)
+      << report;
 }
