@@ -138,6 +138,9 @@ TEST(UnpackTest, EveryFileOpensInARealReader) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(dir / "out/media/index.tsv"), ReadFile(GOLDEN_DIR "/media.index.tsv"));
   EXPECT_EQ(ReadFile(dir / "out/media/book.contents[0].svg"), ReadFile(GOLDEN_DIR "/every_opcode.svg"));
+  // The folder's program is the package's source, which builds it again.
+  EXPECT_EQ(ReadFile(dir / "out/media/package.ns"), InspectBytes(MediaPackage().bytes, InspectMode::kSource).out);
+  ExpectRebuiltFromSource(MediaPackage().bytes);
   if (!*PYTHON_PATH) GTEST_SKIP() << "Python 3 was not found: the files are not opened";
   std::vector<std::string> args = {CHECK_UNPACK_SCRIPT, dir / "out/media", dir / "media.pkg"};
   if (IsWrapped()) args.push_back(TOOL_WRAPPER);
