@@ -417,6 +417,9 @@ TEST(CompileTest, FunctionsOtherToolsShapedComeBackAsSource) {
       // for i := 1 to 3 do x := i; x    with i|incr in slot 4, i|limit in 5
       "Part({}, {f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"24a327000ca524a47c7b5f00117ba87cb37dbf000d22007002\", "
       "'instructions), literals: [literals: 'x], argFrame: nil, numArgs: 0x30000}});\n",
+      // foreach v in o do f(v)    with v|iter in slot 4, v in 5
+      "Part({}, {f: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"7b22c70011a45f00137c24c2a57d1829007c057c066f00092222a4002202\", "
+      "'instructions), literals: [literals: 'f], argFrame: nil, numArgs: 0x20001}});\n",
       "Part({}, func(x) begin local f; f := func() f; call f with (x) end);\n",
   };
   for (const std::string& part : kParts) {
