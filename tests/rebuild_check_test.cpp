@@ -13,8 +13,9 @@
 
 namespace {
 
-std::unique_ptr<ReadPackage> Build(const std::string& value) {
-  Compiled compiled = CompileSource("constant k := \"s\";\nPackage({name: \"t\"});\nPart({debugInfo: true}, " + value + ");\n");
+std::unique_ptr<ReadPackage> Build(const std::string& value, const std::string& constants = "") {
+  Compiled compiled = CompileSource(constants + "constant k := \"s\";\nPackage({name: \"t\"});\nPart({debugInfo: true}, " +
+                                    value + ");\n");
   EXPECT_EQ(compiled.error, "") << value;
   return std::make_unique<ReadPackage>(compiled.package);
 }
@@ -70,4 +71,19 @@ TEST(RebuildCheckTest, WhatRoundsLearnEscalates) {
   EXPECT_TRUE(learnt.Learn(found));
   EXPECT_EQ(learnt.functions, (std::set<int64_t>{10, 20}));
   EXPECT_FALSE(learnt.Learn(found));
+}
+
+// A difference in the literals of a function written as source is put down
+// to that function, even where a function written as its frame, reached
+// first, holds them too.
+TEST(RebuildCheckTest, LiteralsAnswerToTheFunctionThatMakesThem) {
+  const char kValue[] =
+      "{g: {class: Immediate(0x32), instructions: MakeBinaryFromHex(\"7b189102\", 'instructions), "
+      "literals: f.literals, argFrame: nil, numArgs: 1}, f: f}";
+  std::unique_ptr<ReadPackage> original = Build(kValue, "constant f := func(a) a.x;\n");
+  std::unique_ptr<ReadPackage> rebuilt = Build(kValue, "constant f := func(a) a.y;\n");
+  int64_t function = original->Tree().SlotValue(original->Top().object, 1).offset;
+  RebuildFaults faults = CompareRebuilt(original->GetHeap(), rebuilt->GetHeap(), {function});
+  EXPECT_EQ(faults.functions, (std::set<int64_t>{function})) << faults.other;
+  EXPECT_EQ(faults.other, "");
 }
