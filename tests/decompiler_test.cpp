@@ -1,12 +1,13 @@
 // Hand-built functions, one for each form the compiler emits, in both
 // function formats: their bytes, disassembly and source against a golden file.
 
+#include "decompiler/decompiler.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "compiler/compile.h"
-#include "decompiler/decompiler.h"
 #include "decompiler/source_text.h"
 #include "decompiler/value_source.h"
 #include "reader/heap_tree.h"
@@ -249,8 +250,8 @@ TEST(DecompilerTest, EachSourceFormReadsBackInBothFormats) {
     EXPECT_EQ(nos2.notes, "") << c.title;
     EXPECT_EQ(nos1.source, nos2.source) << c.title;
     EXPECT_EQ(nos1.disassembly, nos2.disassembly) << c.title;
-    all += std::string("== ") + c.title + "\n" + nos1.bytes + (nos1.bytes.back() == '\n' ? "" : "\n") +
-           "--\n" + nos1.disassembly + "--\n" + nos1.source;
+    all += std::string("== ") + c.title + "\n" + nos1.bytes + (nos1.bytes.back() == '\n' ? "" : "\n") + "--\n" +
+           nos1.disassembly + "--\n" + nos1.source;
     // Without names, arguments and locals are numbered.
     Decompiled unnamed = DecompileFirst(FunctionPackage(c.plans, false, false));
     EXPECT_EQ(unnamed.notes, "") << c.title;
@@ -311,7 +312,8 @@ TEST(DecompilerTest, NilNamesInAnArgFrameAreNoFault) {
   EXPECT_EQ(DecompileFirst(built).source, "func(arg1, b)\nbegin\n    local local1;\n    local1 := arg1 + b\nend\n");
   std::string json = InspectBytes(built.bytes, InspectMode::kJson).out;
   EXPECT_NE(json.find("\"_implementor\":null,\"\":null,\"b\":null,\"#2\":null"), std::string::npos) << json;
-  EXPECT_NE(InspectBytes(built.bytes, InspectMode::kTree).out.find("_implementor: \n                    NIL\n                nil: \n"),
+  EXPECT_NE(InspectBytes(built.bytes, InspectMode::kTree)
+                .out.find("_implementor: \n                    NIL\n                nil: \n"),
             std::string::npos);
 }
 
@@ -319,11 +321,43 @@ TEST(DecompilerTest, NilNamesInAnArgFrameAreNoFault) {
 // function) is shown as its elements, one to a line, the function as source.
 TEST(DecompilerTest, LiteralsNoQuoteWritesAreShownWhole) {
   Compiled compiled = CompileSource(
-      "constant k := [1, func() 2, {a: [3]}];\nPackage({name: \"t\"});\nPart({}, {f: func() k});\n");
+      "constant k := [1, func() 2, {a: [3]}];\nPackage({name: \"t\"});\nPart({}, {f: func() "
+      "k});\n");
   ASSERT_EQ(compiled.error, "");
   std::string report = InspectBytes(compiled.package).out;
   EXPECT_NE(report.find("            func() [\n                1,\n                func() 2,\n                {\n"
                         "                    a: [3]\n                }\n            ]\n"),
             std::string::npos)
       << report;
+}
+
+// Code whose every path is sound but that fits no form of the language is
+// decompiled with a note, and written as its frame in the package's source,
+// never as source of another meaning.
+TEST(DecompilerTest, CodeOfNoFormGetsANote) {
+  const std::pair<const char*, const char*> kRows[] = {
+      {"push-constant 1; push map:a,b; make-frame 1; return", "make-frame at pc 2 has no frame map of its size"},
+      {"push-constant 1; set-lex-scope; return", "set-lex-scope at pc 1 takes no function literal"},
+      {"push-constant 1; push-constant 2; make-array 1; return", "the array made at pc 4 has no symbol for its class"},
+      {"push-constant 1; get-var 3; return", "the return at pc 2 lies inside an expression"},
+      {"T: get-var 3; branch-if-true T; push-constant nil; return", "the backward branch at pc 1 fits no loop"},
+      {"branch T; L: get-var 3; pop; T: get-var 3; branch-if-true L; push-constant 1; return",
+       "the while loop at pc 0 has no value"},
+      {"get-var 3; get-var 3; branch T; L: get-var 3; incr-var 3; T: get-var 3; branch-if-loop-not-done L; "
+       "push-constant nil; return",
+       "the for loop at pc 2 is not in the compiler's shape"},
+      {"get-var 3; push-constant nil; freq-func new-iterator; set-var 3; branch T; "
+       "L: get-var 3; iter-next; T: get-var 3; iter-done; branch-if-false L; push-constant 1; return",
+       "the foreach loop at pc 6 is not in the compiler's shape"},
+      {"push 'x; push-constant pc:H; new-handlers 1; push-constant 1; return; H: push-constant nil; return",
+       "the try at pc 4 is not in the compiler's shape"},
+      {"push-constant 1; pop-handlers; return", "pop-handlers at pc 1 fits no structure"},
+  };
+  for (const auto& [code, note] : kRows) {
+    FunctionPlan plan{"f", {"a"}, {}, code};
+    Built built = FunctionPackage({plan}, false);
+    std::string notes = DecompileFirst(built).notes;
+    EXPECT_NE(notes.find(note), std::string::npos) << code << ": " << notes;
+    ExpectRebuiltFromSource(built.bytes);
+  }
 }
