@@ -146,6 +146,13 @@ const Form kForms[] = {
     {"a constant declared inside a function; a quoted classed array",
      "func() begin constant c := 3; [c, '[pair: 1, 2]] end",
      "push-constant 12 ; 3; push 0 ; [2 elements]; push 1 ; 'Array; make-array 2; return"},
+    {"the built-in functions of their own instructions; a path read from a path's value",
+     "func(a, b) [BAnd(a, b), BOr(a, b), BNot(a), Clone(a), SetClass(a, 'x), AddArraySlot(a, b), ClassOf(a), (a.b).c]",
+     "get-var 3 ; a; get-var 4 ; b; freq-func 14 ; bit-and; get-var 3 ; a; get-var 4 ; b; freq-func 15 ; bit-or; "
+     "get-var 3 ; a; freq-func 16 ; bit-not; get-var 3 ; a; freq-func 19 ; clone; get-var 3 ; a; push 0 ; 'x; "
+     "freq-func 20 ; set-class; get-var 3 ; a; get-var 4 ; b; freq-func 21 ; add-array-slot; get-var 3 ; a; "
+     "freq-func 24 ; class-of; get-var 3 ; a; push 1 ; 'b; get-path 1; push 2 ; 'c; get-path 1; push 3 ; 'Array; "
+     "make-array 8; return"},
     {"if as a value has both branches",
      "func(a) f(if a then 1 else 2)",
      "get-var 3 ; a; branch-if-false 8 ; -> 8; push-constant 4 ; 1; branch 11 ; -> 11; push-constant 8 ; 2; "
@@ -157,7 +164,9 @@ const Form kForms[] = {
 
 TEST(CompileTest, EachFormGivesThePlatformCompilersInstructions) {
   for (const Form& form : kForms) {
-    EXPECT_EQ(Instructions("constant kLimit := 9;\n" + Program(form.function)), form.instructions) << form.title;
+    std::string program = "constant kLimit := 9;\n" + Program(form.function);
+    EXPECT_EQ(Instructions(program), form.instructions) << form.title;
+    ExpectSourceComesBack(program);
   }
 }
 
