@@ -4,6 +4,7 @@
 
 #include "decompiler/decompiler.h"
 #include "decompiler/function_frame.h"
+#include "decompiler/quoted_value.h"
 #include "decompiler/source_text.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
@@ -245,31 +246,9 @@ bool ValueSource::Quotable(const PrintedValue& value, int depth,
   }
 }
 
-// Inside a quoted literal symbols are bare and nothing is evaluated.
 void ValueSource::Quoted(const PrintedValue& value, SourceText& out) {
-  if (out.IsFull()) return;
-  if (value.kind == PrintedValue::kBinary) {
-    PrintedBinary binary = tree.Binary(value.object);
-    if (binary.isSymbol) return out.Put(Identifier(binary.name));
-    return Value(value, out, 0);
-  }
-  if (value.kind == PrintedValue::kFrame) {
-    out.Put("{");
-    for (int32_t i = 0; i < tree.NumberOfSlots(value.object); ++i) {
-      out.Put((i ? ", " : "") + Identifier(tree.SlotName(value.object, i)) + ": ");
-      Quoted(tree.SlotValue(value.object, i), out);
-    }
-    return out.Put("}");
-  }
-  if (value.kind == PrintedValue::kArray) {
-    out.Put("[");
-    std::optional<std::string_view> cls = SymbolOf(tree, tree.ArrayClass(value.object));
-    if (cls && !NamesEqualIgnoringCase(*cls, "Array")) out.Put(Identifier(*cls) + ": ");
-    for (int32_t i = 0; i < tree.NumberOfElements(value.object); ++i) {
-      if (i) out.Put(", ");
-      Quoted(tree.Element(value.object, i), out);
-    }
-    return out.Put("]");
-  }
-  out.Put(Scalar(value));
+  WriteQuoted(tree, value, out, [&](const PrintedValue& other) {
+    if (other.kind == PrintedValue::kBinary) return Value(other, out, 0);
+    out.Put(Scalar(other));
+  });
 }

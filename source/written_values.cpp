@@ -5,6 +5,7 @@
 
 #include "decompiler/decompiler.h"
 #include "decompiler/function_frame.h"
+#include "decompiler/quoted_value.h"
 #include "decompiler/source_text.h"
 #include "objects/ref.h"
 #include "objects/symbol.h"
@@ -238,31 +239,11 @@ void ExactWriter::Literal(const PrintedValue& value, SourceText& out, int depth,
   Quoted(value, out);
 }
 
-// Inside a quote symbols are bare and nothing is evaluated.
 void ExactWriter::Quoted(const PrintedValue& value, SourceText& out) {
-  if (value.kind == PrintedValue::kBinary) {
-    if (std::optional<std::string_view> name = tree.SymbolName(value.object)) return out.Put(Identifier(*name));
-    return Binary(value, out);
-  }
-  if (value.kind == PrintedValue::kFrame) {
-    out.Put("{");
-    for (int32_t k = 0; k < tree.NumberOfSlots(value.object); ++k) {
-      out.Put((k ? ", " : "") + Identifier(tree.SlotName(value.object, k)) + ": ");
-      Quoted(tree.SlotValue(value.object, k), out);
-    }
-    return out.Put("}");
-  }
-  if (value.kind == PrintedValue::kArray) {
-    out.Put("[");
-    std::optional<std::string_view> cls = SymbolOf(tree, tree.ArrayClass(value.object));
-    if (cls && !NamesEqualIgnoringCase(*cls, "Array")) out.Put(Identifier(*cls) + ": ");
-    for (int32_t k = 0; k < tree.NumberOfElements(value.object); ++k) {
-      if (k) out.Put(", ");
-      Quoted(tree.Element(value.object, k), out);
-    }
-    return out.Put("]");
-  }
-  out.Put(Scalar(value));
+  WriteQuoted(tree, value, out, [&](const PrintedValue& other) {
+    if (other.kind == PrintedValue::kBinary) return Binary(other, out);
+    out.Put(Scalar(other));
+  });
 }
 
 void ExactWriter::Function(const PrintedValue& frame, SourceText& out, int depth) {
