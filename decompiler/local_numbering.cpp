@@ -67,26 +67,20 @@ void LocalNumbering::Classify(const Block& body) {
 
 void ForEachLoopVariable(const Decompiler& function,
                          const std::function<void(const Variable& variable, const std::string& name)>& each) {
-  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
-  while (!work.empty()) {
-    const Node* node = work.back();
-    work.pop_back();
-    if (!node) continue;
-    if (node->kind == Kind::kFor) {
-      std::string counter = function.VariableName(node->variable);
-      each(node->hidden[0], counter + "|limit");
-      each(node->hidden[1], counter + "|incr");
-    } else if (node->kind == Kind::kForeach) {
-      std::string stem = (node->hasKey ? function.VariableName(node->key) : "") + function.VariableName(node->variable);
-      each(node->hidden[0], stem + "|iter");
-      if (node->flag) {
-        each(node->hidden[1], stem + "|index");
-        each(node->hidden[2], stem + "|result");
+  ForEachNode(function.Body(), [&](const Node& node) {
+    if (node.kind == Kind::kFor) {
+      std::string counter = function.VariableName(node.variable);
+      each(node.hidden[0], counter + "|limit");
+      each(node.hidden[1], counter + "|incr");
+    } else if (node.kind == Kind::kForeach) {
+      std::string stem = (node.hasKey ? function.VariableName(node.key) : "") + function.VariableName(node.variable);
+      each(node.hidden[0], stem + "|iter");
+      if (node.flag) {
+        each(node.hidden[1], stem + "|index");
+        each(node.hidden[2], stem + "|result");
       }
     }
-    for (const Node* kid : node->kids) work.push_back(kid);
-    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
-  }
+  });
 }
 
 void LocalNumbering::NameLoopVariables(const Decompiler& function) {

@@ -176,3 +176,18 @@ class Syntax {
   std::vector<std::vector<Node>> blocks;
   size_t size = 0, used = 0;
 };
+
+// Calls `visit` on every node of `body` and of the nodes inside them, each
+// once, in an order callers may not rely on.
+template <typename Visit>
+void ForEachNode(const Block& body, Visit visit) {
+  std::vector<const Node*> work(body.begin(), body.end());
+  while (!work.empty()) {
+    const Node* node = work.back();
+    work.pop_back();
+    if (!node) continue;
+    visit(*node);
+    for (const Node* kid : node->kids) work.push_back(kid);
+    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
+  }
+}

@@ -50,19 +50,14 @@ bool IsWritableMap(const PrintedTree& tree, const PrintedValue& map, int depth =
 // write.
 bool MakesWritableFrames(const Decompiler& function) {
   const FunctionFrame& frame = function.Function();
-  std::vector<const Node*> work(function.Body().begin(), function.Body().end());
-  while (!work.empty()) {
-    const Node* node = work.back();
-    work.pop_back();
-    if (!node) continue;
-    if (node->kind == Kind::kMakeFrame &&
-        (node->index >= frame.literals.size() || !IsWritableMap(function.Tree(), frame.literals[node->index]))) {
-      return false;
+  bool writable = true;
+  ForEachNode(function.Body(), [&](const Node& node) {
+    if (node.kind == Kind::kMakeFrame) {
+      writable = writable && node.index < frame.literals.size() &&
+                 IsWritableMap(function.Tree(), frame.literals[node.index]);
     }
-    for (const Node* kid : node->kids) work.push_back(kid);
-    for (const Block& block : node->blocks) work.insert(work.end(), block.begin(), block.end());
-  }
-  return true;
+  });
+  return writable;
 }
 }  // namespace
 
@@ -155,30 +150,24 @@ void PartPlan::Sites(const Decompiler& function, const PrintedValue& self, std::
       reusedEntries.insert(frame.literals[ins.b].object);
     }
   }
-  std::vector<const Node*> nodes(function.Body().begin(), function.Body().end());
   std::vector<PrintedValue> pushed;
-  while (!nodes.empty()) {
-    const Node* node = nodes.back();
-    nodes.pop_back();
-    if (!node) continue;
-    if ((node->kind == Kind::kLiteral || node->kind == Kind::kFunction) && node->index < frame.literals.size()) {
-      const PrintedValue& literal = frame.literals[node->index];
+  ForEachNode(function.Body(), [&](const Node& node) {
+    if ((node.kind == Kind::kLiteral || node.kind == Kind::kFunction) && node.index < frame.literals.size()) {
+      const PrintedValue& literal = frame.literals[node.index];
       if (literal.kind == PrintedValue::kMagicPointer && MagicName(literal.word).empty()) {
         magicConstants.emplace_back(FreshName("magic", magicCount), literal.word);
       }
       if (IsObject(literal)) {
         inCode.insert(literal.object);
-        if (node->flag) closures.insert(literal.object);
+        if (node.flag) closures.insert(literal.object);
         pushed.push_back(literal);
       }
-    } else if (node->kind == Kind::kMakeFrame && node->index < frame.literals.size()) {
-      const PrintedValue& map = frame.literals[node->index];
+    } else if (node.kind == Kind::kMakeFrame && node.index < frame.literals.size()) {
+      const PrintedValue& map = frame.literals[node.index];
       ++users[map.object].sites;
       mapUsers[map.object].push_back(map);
     }
-    for (const Node* kid : node->kids) nodes.push_back(kid);
-    for (const Block& block : node->blocks) nodes.insert(nodes.end(), block.begin(), block.end());
-  }
+  });
   for (size_t k = 0; k < frame.literals.size(); ++k) {
     if (!used[k]) pushed.push_back(frame.literals[k]);
   }
