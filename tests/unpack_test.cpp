@@ -222,3 +222,22 @@ TEST(UnpackTest, FileNamesAreSafeAndDistinct) {
   EXPECT_EQ(IndentedJson(R"({"a":[1,{}],"b":"x,{\"}","c":[[1,"]"],[]]})"),
             "{\n  \"a\": [\n    1,\n    {}\n  ],\n  \"b\": \"x,{\\\"}\",\n  \"c\": [\n    [1,\"]\"],\n    []\n  ]\n}");
 }
+
+// The report says beside each sound and picture what it holds, and why a
+// picture is not drawn.
+TEST(UnpackTest, TheReportDescribesEachSoundAndPicture) {
+  std::string report = InspectBytes(MediaPackage().bytes).out;
+  std::string descriptions;
+  for (size_t at = 0; (at = report.find("// ", at)) != std::string::npos; at = report.find('\n', at)) {
+    std::string line = report.substr(at + 3, report.find('\n', at) - at - 3);
+    if (line.rfind("sound: ", 0) == 0 || line.rfind("picture: ", 0) == 0) descriptions += line + "\n";
+  }
+  EXPECT_EQ(descriptions,
+            "sound: 11025 Hz, 8 bits, 1000 samples, 0.09 s\n"
+            "sound: 22258 Hz, 16 bits, 500 samples, 0.02 s\n"
+            "sound: compressed\n"
+            "sound: 22255 Hz, 8 bits, 1000 samples, 0.04 s\n"
+            "picture: bounds 0 0 64 128, decoded\n"
+            "picture: bounds 0 0 4 4, decoded\n"
+            "picture: bounds 0 0 16 16, not decoded: opcode 0x000C at offset 21 is not decoded\n");
+}
