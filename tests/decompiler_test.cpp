@@ -361,3 +361,16 @@ TEST(DecompilerTest, CodeOfNoFormGetsANote) {
     ExpectRebuiltFromSource(built.bytes);
   }
 }
+
+// Literals that no source can write, an immediate of no kind and a pointer
+// to nowhere, are shown as nil with what they are.
+TEST(DecompilerTest, LiteralsOfNoKindAreShownForWhatTheyAre) {
+  FunctionPlan plan{"f", {}, {}, "push word:0000002a; push word:7ffffff1; push 'Array; make-array 2; return"};
+  Inspection report = InspectBytes(FunctionPackage({plan}, false).bytes);
+  EXPECT_NE(report.out.find("func() [nil /* the immediate 0x0000002a */, nil /* a bad pointer, 0x7ffffff1 */]"),
+            std::string::npos)
+      << report.out;
+  EXPECT_EQ(report.faultOffsets.size(), 1u);
+  // The package's source keeps such an immediate as it is.
+  ExpectRebuiltFromSource(FunctionPackage({{"f", {}, {}, "push word:0000002a; return"}}, false).bytes);
+}

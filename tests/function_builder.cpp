@@ -166,6 +166,7 @@ class Assembler {
     if (text[0] == '"') return objects.String(text.substr(1, text.size() - 2));
     if (text.rfind("int:", 0) == 0) return static_cast<uint32_t>(std::stoi(text.substr(4)) << 2);
     if (text.rfind("fn:", 0) == 0) return functions.at(text.substr(3));
+    if (text.rfind("word:", 0) == 0) return static_cast<uint32_t>(std::stoul(text.substr(5), nullptr, 16));
     if (text.rfind("real:", 0) == 0) {
       double value = std::stod(text.substr(5));
       uint64_t bits;

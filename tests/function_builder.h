@@ -12,7 +12,7 @@
 // decompiler's tests. Instructions are separated by ';' or new lines, each
 // `[LABEL:] name [operand]`:
 //   push 'sym | "text" | int:N | real:X | array:1,2 | frame:a=1,b=2 |
-//        map:a,b | path:a,b | fn:NAME
+//        map:a,b | path:a,b | fn:NAME | word:HEX (a Ref as it is)
 //   push-constant nil | true | N | $c | @N | pc:LABEL
 //   branch... LABEL    freq-func NAME    make-array N | sized
 //   find-var / find-and-set-var 'sym    others: a number
