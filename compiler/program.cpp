@@ -202,7 +202,8 @@ Value Program::Call(Node* node, FunctionScope& scope) {
   Position at = parser->PositionOf(node);
   auto arguments = [&](size_t least, size_t most) {
     if (node->kids.size() < least || node->kids.size() > most) {
-      throw SourceError(at, Format("%s takes %zu to %zu arguments", name.c_str(), least, most));
+      throw SourceError(at, least == most ? Format("%s takes %zu arguments", name.c_str(), least)
+                                          : Format("%s takes %zu to %zu arguments", name.c_str(), least, most));
     }
   };
   if (NamesEqualIgnoringCase(name, "MakeBinaryFromHex")) {
@@ -241,6 +242,8 @@ Value Program::Call(Node* node, FunctionScope& scope) {
     }
     return Value::Of(map);
   }
+  // With its two arguments SetClass is a built-in function, evaluated apart.
+  if (NamesEqualIgnoringCase(name, "SetClass")) arguments(2, 2);
   if (NamesEqualIgnoringCase(name, "Package") || NamesEqualIgnoringCase(name, "Part")) {
     throw SourceError(at, name + "(...) is a statement of its own");
   }

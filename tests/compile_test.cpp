@@ -83,6 +83,10 @@ const Form kForms[] = {
      "func() [8191, 8192, -8193, 1.5, $\\u2022]",
      "push-constant 32764 ; 8191; push 0 ; 8192; push 1 ; -8193; push 2 ; <real, 8 bytes>; push 3 ; $\\u2022; "
      "push 4 ; 'Array; make-array 5; return"},
+    {"characters with their escapes",
+     "func() [$\\n, $\\t, $\\\\, $\", $\\u00E9]",
+     "push-constant 166 ; $\\n; push-constant 150 ; $\\t; push-constant 1478 ; $\\\\; push-constant 550 ; $\"; "
+     "push-constant 3734 ; $\\u00E9; push 0 ; 'Array; make-array 5; return"},
     {"quoted arrays and frames are literals; a classed array is made",
      "func(x) ['[1, sym, \"s\"], '{a: 1}, [pair: x, 2]]",
      "push 0 ; [3 elements]; push 1 ; {1 slots}; get-var 3 ; x; push-constant 8 ; 2; push 2 ; 'pair; "
@@ -216,6 +220,15 @@ TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
        "2:10: native functions hold machine code, which is not compiled here"},
       {"a slot of a function no part holds", header + "constant f := func() 1;\nPart({}, f.literals);\n",
        "3:10: no part holds the function, so its slots are not made"},
+      {"a number where a mark is due", header + "Part({}, 1 2);\n", "2:12: ')' or ',' is needed here, not a number"},
+      {"a string where a mark is due", header + "Part({}, 1 \"s\");\n", "2:12: ')' or ',' is needed here, not a string"},
+      {"a character where a mark is due", header + "Part({}, 1 $a);\n",
+       "2:12: ')' or ',' is needed here, not a character"},
+      {"a name where a mark is due", header + "Part({}, 1 x);\n", "2:12: ')' or ',' is needed here, not the name x"},
+      {"the end where a mark is due", header + "Part({}, 1", "2:11: ')' or ',' is needed here, not the end of the source"},
+      {"a character beyond ASCII", header + "Part({}, 1 \xE2\x82\xAC 2);\n", "2:12: an unknown character U+20AC"},
+      {"a character of no character", header + "Part({}, $", "2:10: $ is followed by no character"},
+      {"a character beyond 16 bits", header + "Part({}, $\xF0\x9F\x98\x80);\n", "2:10: a character is 16 bits"},
       {"a path of two names known when compiling", header + "constant k := {a: {b: 1}};\nPart({}, k.a.b);\n",
        "3:10: a path known when the source is compiled names one slot"},
   };
@@ -295,6 +308,16 @@ TEST(CompileTest, ProgramFaultsAreRefusedAtTheirPlace) {
        "2:17: this cannot be assigned to"},
       {"argFrame of no frame", header + "Part({}, WithOptions(func() 1, {argFrame: 5}));\n",
        "2:10: argFrame gives the values of _nextArgFrame, _parent and _implementor, then of the variables it keeps"},
+      {"Package inside a value", header + "Part({}, [Package({})]);\n", "2:11: Package(...) is a statement of its own"},
+      {"a function unknown when compiling", header + "Part({}, Foo(1));\n",
+       "2:10: Foo is not known when the source is compiled: MakeBinaryFromHex, SetClass, Map, Immediate and "
+       "WithOptions are"},
+      {"SetClass without its class", header + "Part({}, SetClass([1]));\n", "2:10: SetClass takes 2 arguments"},
+      {"Map of one argument", header + "Part({}, Map('[a]));\n", "2:10: Map takes 2 to 3 arguments"},
+      {"a gap beyond 8 bits", "Package({name: \"t\", nameGap: \"\\u0100\\u\"});\n",
+       "1:30: nameGap is 8-bit text or bytes"},
+      {"a quoted value of no kind", header + "Part({}, '-x);\n",
+       "2:11: a quoted value is a name, a number, a string, a character, an array or a frame"},
       {"a slot of no frame", header + "constant k := [1];\nPart({}, k.a);\n",
        "3:10: only a frame has slots"},
   };
