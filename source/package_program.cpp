@@ -55,13 +55,13 @@ class Writer {
  public:
   Writer(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree)
       : directory(directory), file(file), heap(heap), tree(tree) {}
-  std::string Program(const RebuildFaults& learnt, std::set<int64_t>& sources);
+  std::string Program(const RebuildLessons& learnt, std::set<int64_t>& sources);
   // The innermost function written as source whose text holds the byte, or -1.
   int64_t FunctionAt(size_t offset) const;
 
  private:
   void Header(SourceText& out);
-  void Part(const PartEntry& part, SourceText& out, const RebuildFaults& learnt, std::set<int64_t>& sources);
+  void Part(const PartEntry& part, SourceText& out, const RebuildLessons& learnt, std::set<int64_t>& sources);
   std::string Settings(const PartEntry& part, const PartPlan::Rules* rules, bool rootArray) const;
   std::string Text(const InfoRef& ref, bool utf16) const;
 
@@ -155,7 +155,7 @@ std::string Writer::Settings(const PartEntry& part, const PartPlan::Rules* rules
   return text + "}";
 }
 
-void Writer::Part(const PartEntry& part, SourceText& out, const RebuildFaults& learnt, std::set<int64_t>& sources) {
+void Writer::Part(const PartEntry& part, SourceText& out, const RebuildLessons& learnt, std::set<int64_t>& sources) {
   out.NewLine();
   out.Put("// part " + std::to_string(part.number));
   out.NewLine();
@@ -226,7 +226,7 @@ int64_t Writer::FunctionAt(size_t offset) const {
   return best ? best->frame : -1;
 }
 
-std::string Writer::Program(const RebuildFaults& learnt, std::set<int64_t>& sources) {
+std::string Writer::Program(const RebuildLessons& learnt, std::set<int64_t>& sources) {
   SourceText out;
   names.clear();
   spans.clear();
@@ -253,7 +253,7 @@ size_t OffsetOf(const std::string& text, int line, int column) {
 
 std::string PackageProgram(const Directory& directory, const FileBytes& file, const Heap& heap, HeapTree& tree) {
   Writer writer(directory, file, heap, tree);
-  RebuildFaults learnt;
+  RebuildLessons learnt;
   int rounds = kMostRounds, refusals = 0;
   for (int round = 0; round < rounds; ++round) {
     std::set<int64_t> sources;
@@ -262,7 +262,7 @@ std::string PackageProgram(const Directory& directory, const FileBytes& file, co
     if (!compiled.error.empty()) {
       // A function whose source the compiler refuses is written as its frame.
       int64_t function = writer.FunctionAt(OffsetOf(text, compiled.line, compiled.column));
-      if (function < 0 || ++refusals > kMostRefusals || !learnt.functions.insert(function).second) return text;
+      if (function < 0 || ++refusals > kMostRefusals || !learnt.asFrames.insert(function).second) return text;
       ++rounds;
       continue;
     }

@@ -61,10 +61,10 @@ bool MakesWritableFrames(const Decompiler& function) {
 }
 }  // namespace
 
-PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
+PartPlan::PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildLessons& learnt,
                    std::unordered_set<std::string>& names)
     : tree(tree), names(names), givenDebug(learnt.debugInfos) {
-  Discover(root, learnt.functions, learnt.localsAtTop);
+  Discover(root, learnt.asFrames, learnt.localsAtTop);
   FindMadeByFunctions();
   ChooseRules(rootArray);
   ChooseMaps(learnt.maps);

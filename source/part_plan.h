@@ -27,7 +27,7 @@ class PartPlan {
   // write as their frames whatever they are, frames whose maps to name,
   // functions whose DebuggerInfo to give as it is.
   // `root` is the part's top-level value, `rootArray` where its root array lies.
-  PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildFaults& learnt,
+  PartPlan(HeapTree& tree, const PrintedValue& root, uint64_t rootArray, const RebuildLessons& learnt,
            std::unordered_set<std::string>& names);
 
   struct Rules {

@@ -117,18 +117,18 @@ class Walk {
 
 }  // namespace
 
-bool RebuildFaults::Learn(const RebuildFaults& found) {
-  auto size = [&] { return functions.size() + maps.size() + debugInfos.size() + localsAtTop.size(); };
+bool RebuildLessons::Learn(const RebuildFaults& found) {
+  auto size = [&] { return asFrames.size() + maps.size() + debugInfos.size() + localsAtTop.size(); };
   size_t before = size();
   // A function whose source does not make it again is written next with its
   // locals declared first, for another compiler may have numbered them so;
   // then as its frame. DebuggerInfo given as it is and still not the same:
   // as its frame too.
   for (int64_t function : found.functions) {
-    if (!localsAtTop.insert(function).second) functions.insert(function);
+    if (!localsAtTop.insert(function).second) asFrames.insert(function);
   }
   for (int64_t function : found.debugInfos) {
-    if (debugInfos.count(function)) functions.insert(function);
+    if (debugInfos.count(function)) asFrames.insert(function);
   }
   maps.insert(found.maps.begin(), found.maps.end());
   debugInfos.insert(found.debugInfos.begin(), found.debugInfos.end());

@@ -61,15 +61,16 @@ TEST(RebuildCheckTest, EachDifferenceIsPutDownToWhatMakesIt) {
 // first, then written as its frame; DebuggerInfo given as it is and still
 // not the same, as its frame too. Nothing new ends the rounds.
 TEST(RebuildCheckTest, WhatRoundsLearnEscalates) {
-  RebuildFaults learnt, found;
+  RebuildLessons learnt;
+  RebuildFaults found;
   found.functions = {10};
   found.debugInfos = {20};
   EXPECT_TRUE(learnt.Learn(found));
   EXPECT_EQ(learnt.localsAtTop, (std::set<int64_t>{10}));
   EXPECT_EQ(learnt.debugInfos, (std::set<int64_t>{20}));
-  EXPECT_TRUE(learnt.functions.empty());
+  EXPECT_TRUE(learnt.asFrames.empty());
   EXPECT_TRUE(learnt.Learn(found));
-  EXPECT_EQ(learnt.functions, (std::set<int64_t>{10, 20}));
+  EXPECT_EQ(learnt.asFrames, (std::set<int64_t>{10, 20}));
   EXPECT_FALSE(learnt.Learn(found));
 }
 
