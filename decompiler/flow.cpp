@@ -77,10 +77,22 @@ bool Flow::Build(const std::vector<Instruction>& code, const FunctionFrame& func
   }
   depth[0] = 0;
   work.push_back(0);
-  while (!work.empty()) {
-    int32_t index = work.back();
-    work.pop_back();
-    if (!Handle(code, function, index, why)) return false;
+  // A loop that no break leaves is followed all the same by the code the
+  // compiler wrote for its value (a pop, the function's return, the rest of
+  // the function): it is read as if the loop ended there, its value pushed.
+  for (size_t next = 0; !work.empty();) {
+    while (!work.empty()) {
+      int32_t index = work.back();
+      work.pop_back();
+      if (!Handle(code, function, index, why)) return false;
+    }
+    for (; next + 1 < count && work.empty(); ++next) {
+      if (code[next].op == Op::kBranch && targets[next] <= static_cast<int32_t>(next) && depth[next] >= 0 &&
+          depth[next + 1] < 0) {
+        depth[next + 1] = depth[next] + 1;
+        work.push_back(static_cast<int32_t>(next + 1));
+      }
+    }
   }
   return true;
 }

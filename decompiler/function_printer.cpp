@@ -94,6 +94,31 @@ bool FunctionPrinter::IsArrayClass(const Node* node) const {
 }
 
 // `a mod b` is a call of the global function mod.
+// stringer over [a, b, " ", c] is written as its pieces, a & b && c.
+bool FunctionPrinter::IsPieces(const Node* array) const {
+  return array->kind == Kind::kMakeArray && IsArrayClass(array->kids[0]) && array->kids.size() > 2;
+}
+
+// Whether an expression's text begins with a send to a variable, `a:m(...)`,
+// through the kids written before anything of their parent's.
+bool FunctionPrinter::BeginsWithSendToName(const Node* node) const {
+  switch (node->kind) {
+    case Kind::kSend:
+      return node->kids[0] && (node->kids[0]->kind == Kind::kVariable || BeginsWithSendToName(node->kids[0]));
+    case Kind::kOperator:
+      return node->kids.size() == 2 && BeginsWithSendToName(node->kids[0]);
+    case Kind::kCall:
+      return IsModulo(node) && BeginsWithSendToName(node->kids[0]);
+    case Kind::kAref: case Kind::kSetAref: case Kind::kHasPath: case Kind::kGetPath: case Kind::kSetPath:
+    case Kind::kAnd: case Kind::kOr:
+      return BeginsWithSendToName(node->kids[0]);
+    case Kind::kStringer:
+      return IsPieces(node->kids[0]) && BeginsWithSendToName(node->kids[0]->kids[1]);
+    default:
+      return false;
+  }
+}
+
 bool FunctionPrinter::IsModulo(const Node* node) const {
   std::optional<std::string_view> name = function.Function().SymbolAt(node->index);
   return node->kids.size() == 2 && name && NamesEqualIgnoringCase(*name, "mod");
@@ -424,11 +449,9 @@ void FunctionPrinter::Operator(const Node* node) {
   Expression(node->kids[1], static_cast<Level>(info.level + 1));
 }
 
-// stringer over [a, b, " ", c] is a & b && c.
 void FunctionPrinter::Stringer(const Node* node) {
   const Node* array = node->kids[0];
-  bool pieces = array->kind == Kind::kMakeArray && IsArrayClass(array->kids[0]) && array->kids.size() > 2;
-  if (!pieces) {
+  if (!IsPieces(array)) {
     out.Put("Stringer(");
     Expression(array, kAssignment);
     return out.Put(")");
@@ -488,10 +511,9 @@ void FunctionPrinter::Elements(const Node* node) {
           SymbolOf(function.Tree(), function.Tree().Element(map.object, static_cast<int32_t>(k + 1)));
       out.Put(Identifier(name ? *name : "?") + ": ");
     }
-    // [a:m()] would read as an array of class a.
+    // [a:m()] and [a:m() + 1] would read as arrays of class a.
     const Node* element = node->kids[k];
-    bool sendToName = !frame && k == first && element->kind == Kind::kSend && element->kids[0] &&
-                      element->kids[0]->kind == Kind::kVariable;
+    bool sendToName = !frame && k == first && BeginsWithSendToName(element);
     if (sendToName) out.Put("(");
     Expression(element, kAssignment);
     if (sendToName) out.Put(")");

@@ -52,6 +52,8 @@ class FunctionPrinter {
   std::optional<std::vector<std::string_view>> PathSteps(const Node* node) const;
   bool IsArrayClass(const Node* node) const;
   bool IsModulo(const Node* node) const;
+  bool IsPieces(const Node* array) const;
+  bool BeginsWithSendToName(const Node* node) const;
   bool IsSimple(const Node* node) const;
   Level LevelOf(const Node* node) const;
 

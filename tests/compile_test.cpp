@@ -157,6 +157,14 @@ const Form kForms[] = {
      "freq-func 20 ; set-class; get-var 3 ; a; get-var 4 ; b; freq-func 21 ; add-array-slot; get-var 3 ; a; "
      "freq-func 24 ; class-of; get-var 3 ; a; push 1 ; 'b; get-path 1; push 2 ; 'c; get-path 1; push 3 ; 'Array; "
      "make-array 8; return"},
+    {"an array whose first element begins with a send to a variable",
+     "func(a, b) [(a:m() + 1), b]",
+     "get-var 3 ; a; push 0 ; 'm; send 0; push-constant 4 ; 1; freq-func 0 ; add; get-var 4 ; b; push 1 ; 'Array; "
+     "make-array 2; return"},
+    {"a loop no break leaves, and code after it",
+     "func(a) begin loop if a then return 1; a end",
+     "get-var 3 ; a; branch-if-false 9 ; -> 9; push-constant 4 ; 1; return; branch 10 ; -> 10; push-constant 2 ; nil; "
+     "pop; branch 0 ; -> 0; pop; get-var 3 ; a; return"},
     {"if as a value has both branches",
      "func(a) f(if a then 1 else 2)",
      "get-var 3 ; a; branch-if-false 8 ; -> 8; push-constant 4 ; 1; branch 11 ; -> 11; push-constant 8 ; 2; "
@@ -168,8 +176,9 @@ const Form kForms[] = {
 
 TEST(CompileTest, EachFormGivesThePlatformCompilersInstructions) {
   for (const Form& form : kForms) {
+    SCOPED_TRACE(form.title);
     std::string program = "constant kLimit := 9;\n" + Program(form.function);
-    EXPECT_EQ(Instructions(program), form.instructions) << form.title;
+    EXPECT_EQ(Instructions(program), form.instructions);
     ExpectSourceComesBack(program);
   }
 }
