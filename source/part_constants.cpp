@@ -9,6 +9,9 @@
 
 namespace {
 const int kDeepestQuoted = 64;
+// How deep objects are written inside each other, well within what the
+// compiler reads.
+const int kDeepestWritten = 100;
 
 bool IsObject(const PrintedValue& value) {
   return value.kind == PrintedValue::kArray || value.kind == PrintedValue::kFrame ||
@@ -99,12 +102,33 @@ void PartPlan::ChooseConstants(const PrintedValue& root) {
       }
     }
   }
+  LimitNesting(root, byObject);
   done.clear();
   open.clear();
   Order(root, done, open);
   int counter = 0;
   for (const PrintedValue& constant : constants) constantNames[constant.object] = FreshName("shared", counter);
 
+}
+
+// Data nested deeper than a source may be (a long linked list) is cut by
+// names: an object that deep is declared as a constant of its own, where its
+// writing starts again from the top.
+void PartPlan::LimitNesting(const PrintedValue& root, const std::unordered_map<const void*, PrintedValue>& byObject) {
+  std::vector<std::pair<PrintedValue, int>> work = {{root, 0}};
+  for (const void* object : named) {
+    if (auto found = byObject.find(object); found != byObject.end()) work.push_back({found->second, 0});
+  }
+  while (!work.empty()) {
+    auto [value, depth] = work.back();
+    work.pop_back();
+    for (const PrintedValue& child : Children(value)) {
+      if (!IsShared(child) || named.count(child.object)) continue;
+      bool cut = depth + 1 >= kDeepestWritten;
+      if (cut) named.insert(child.object);
+      work.push_back({child, cut ? 0 : depth + 1});
+    }
+  }
 }
 
 // Post-order: a constant after those that what it is written of names, but

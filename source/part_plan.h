@@ -102,6 +102,7 @@ class PartPlan {
   void ChooseMaps(const std::set<int64_t>& explicitMaps);
   void NameSharedSupermaps();
   void ChooseConstants(const PrintedValue& root);
+  void LimitNesting(const PrintedValue& root, const std::unordered_map<const void*, PrintedValue>& byObject);
   std::vector<PrintedValue> Children(const PrintedValue& value) const;
   bool IsShared(const PrintedValue& value) const;
   bool Inline(const PrintedValue& value, bool closure) const;
