@@ -497,6 +497,15 @@ TEST(CompileTest, HeaderAndPartSettingsComeBack) {
 // Data no plain literal writes comes back: names that are reserved words or
 // no names at all, strings holding a zero or no terminator, classes that are
 // not symbols, frames and arrays that hold each other, empty ones shared.
+// A list linked deeper than any source may nest is written in pieces.
+TEST(CompileTest, DeeplyLinkedDataComesBack) {
+  std::string program = "constant link0 := {next: nil};\n";
+  for (int k = 1; k < 1200; ++k) {
+    program += "constant link" + std::to_string(k) + " := {next: link" + std::to_string(k - 1) + "};\n";
+  }
+  ExpectSourceComesBack(program + Program("link1199"));
+}
+
 TEST(CompileTest, AwkwardDataComesBack) {
   const std::string kValues[] = {
       "{|begin|: '|end|, |if|: '|then else|, |a b|: '|\\u00E9\\u|, |x\\|y|: '|func|}",
