@@ -195,9 +195,11 @@ class ValueGenerator {
 
 TEST(GeneratedSourceTest, RandomFunctionsComeBackFromTheirSource) {
   FunctionGenerator generator(1993);
+  // Both function formats, with and without names for the debugger.
+  const char* const kSettings[] = {"{debugInfo: true}", "{}", "{functions: 'CodeBlock}"};
   for (int round = 0; round < 300; ++round) {
-    std::string program = "Package({name: \"t\"});\nPart({debugInfo: true}, {f: " + generator.Function() +
-                          ", g: " + generator.Function() + "});\n";
+    std::string program = "Package({name: \"t\"});\nPart(" + std::string(kSettings[round % 3]) +
+                          ", {f: " + generator.Function() + ", g: " + generator.Function() + "});\n";
     Compiled compiled = CompileSource(program);
     ASSERT_EQ(compiled.error, "") << program << "\nat " << compiled.line << ":" << compiled.column;
     SCOPED_TRACE(program);
