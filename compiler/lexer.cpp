@@ -41,7 +41,10 @@ void AppendUtf16(std::u16string& text, uint32_t code) {
 }
 }  // namespace
 
-Lexer::Lexer(std::string_view source) : source(source) {}
+Lexer::Lexer(std::string_view source) : source(source) {
+  // The byte order mark some editors put first, Windows' Notepad among them.
+  if (source.starts_with("\xEF\xBB\xBF")) offset = 3;
+}
 
 void Lexer::Advance() {
   if (source[offset] == '\n') {

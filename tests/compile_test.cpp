@@ -235,6 +235,7 @@ TEST(CompileTest, FaultySourcesAreRefusedAtTheirPlaceAndWriteNothing) {
        "2:12: ')' or ',' is needed here, not a character"},
       {"a name where a mark is due", header + "Part({}, 1 x);\n", "2:12: ')' or ',' is needed here, not the name x"},
       {"the end where a mark is due", header + "Part({}, 1", "2:11: ')' or ',' is needed here, not the end of the source"},
+      {"a byte order mark after the start", header + "\xEF\xBB\xBF", "2:1: an unknown character U+FEFF"},
       {"a character beyond ASCII", header + "Part({}, 1 \xE2\x82\xAC 2);\n", "2:12: an unknown character U+20AC"},
       {"a character of no character", header + "Part({}, $", "2:10: $ is followed by no character"},
       {"a character beyond 16 bits", header + "Part({}, $\xF0\x9F\x98\x80);\n", "2:10: a character is 16 bits"},

@@ -58,6 +58,8 @@ const Case kCases[] = {
     // Beyond 16 bits a character is two UTF-16 units.
     {"\"\xF0\x9D\x84\x9E\\r\"", "string:55348.56606.13.@1:1"},
     {"|a\\nb|", "name:a\nb@1:1"},
+    // A byte order mark first, and lines ended as on Windows.
+    {"\xEF\xBB\xBF" "a\r\n b", "name:a@1:1 name:b@2:2"},
 };
 
 }  // namespace
