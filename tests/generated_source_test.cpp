@@ -16,9 +16,23 @@
 
 namespace {
 
-class FunctionGenerator {
+// Choices from a seeded generator, the same sequence on every platform.
+class Choices {
+ protected:
+  explicit Choices(unsigned seed) : random(seed) {}
+  int Pick(int count) { return static_cast<int>(random() % static_cast<unsigned>(count)); }
+  template <size_t N>
+  const char* OneOf(const char* const (&choices)[N]) {
+    return choices[Pick(N)];
+  }
+
+ private:
+  std::mt19937 random;
+};
+
+class FunctionGenerator : Choices {
  public:
-  explicit FunctionGenerator(unsigned seed) : random(seed) {}
+  explicit FunctionGenerator(unsigned seed) : Choices(seed) {}
 
   std::string Function() {
     locals = 0;
@@ -29,11 +43,6 @@ class FunctionGenerator {
 
  private:
   static constexpr int kDepth = 3;
-  int Pick(int count) { return static_cast<int>(random() % static_cast<unsigned>(count)); }
-  template <size_t N>
-  const char* OneOf(const char* const (&choices)[N]) {
-    return choices[Pick(N)];
-  }
 
   std::string Variable() {
     static const char* const kArguments[] = {"a", "b", "c"};
@@ -98,19 +107,18 @@ class FunctionGenerator {
     }
   }
 
-  std::mt19937 random;
   int locals = 0;
 };
 
 // Values as data: every kind of immediate and object, odd names and texts,
 // and objects shared through constants.
-class ValueGenerator {
+class ValueGenerator : Choices {
  public:
-  explicit ValueGenerator(unsigned seed) : random(seed) {}
+  explicit ValueGenerator(unsigned seed) : Choices(seed) {}
 
   std::string Value(int depth) {
     switch (Pick(depth > 0 ? 12 : 7)) {
-      case 0: return std::to_string(static_cast<int32_t>(random() % (1u << 30)) - (1 << 29));
+      case 0: return std::to_string(Pick(1 << 30) - (1 << 29));
       case 1: return "\"" + Text() + "\"";
       case 2: return "'" + Name();
       case 3: return Format("$\\u%04X", Pick(0xD800));
@@ -146,11 +154,6 @@ class ValueGenerator {
   }
 
  private:
-  int Pick(int count) { return static_cast<int>(random() % static_cast<unsigned>(count)); }
-  template <size_t N>
-  const char* OneOf(const char* const (&choices)[N]) {
-    return choices[Pick(N)];
-  }
   static std::string Format(const char* format, int number, const char* text = "") {
     char out[128];
     std::snprintf(out, sizeof out, format, number, text);
@@ -187,8 +190,6 @@ class ValueGenerator {
     for (int k = Pick(4); k-- > 0;) all += Name("s" + std::to_string(k)) + ": " + Value(depth - 1) + (k ? ", " : "");
     return all;
   }
-
-  std::mt19937 random;
 };
 
 }  // namespace
