@@ -93,7 +93,6 @@ bool FunctionPrinter::IsArrayClass(const Node* node) const {
   return name && NamesEqualIgnoringCase(*name, "Array");
 }
 
-// `a mod b` is a call of the global function mod.
 // stringer over [a, b, " ", c] is written as its pieces, a & b && c.
 bool FunctionPrinter::IsPieces(const Node* array) const {
   return array->kind == Kind::kMakeArray && IsArrayClass(array->kids[0]) && array->kids.size() > 2;
@@ -119,6 +118,7 @@ bool FunctionPrinter::BeginsWithSendToName(const Node* node) const {
   }
 }
 
+// `a mod b` is a call of the global function mod.
 bool FunctionPrinter::IsModulo(const Node* node) const {
   std::optional<std::string_view> name = function.Function().SymbolAt(node->index);
   return node->kids.size() == 2 && name && NamesEqualIgnoringCase(*name, "mod");
